@@ -1,0 +1,114 @@
+"""Shared fixtures: a private Xvfb display, an isolated temporary folder and
+the live module, imported with its main loop and message boxes replaced so
+that tests can drive the real widgets."""
+
+import os
+import subprocess
+import sys
+import tempfile
+
+import pytest
+
+
+def start_xvfb():
+    """Start Xvfb on a free display; return (process, display name)."""
+    read_end, write_end = os.pipe()
+    process = subprocess.Popen(
+        ["Xvfb", "-displayfd", str(write_end), "-nolisten", "tcp",
+         "-screen", "0", "1280x1024x24"],
+        pass_fds=(write_end,),
+        stdout=subprocess.DEVNULL,
+        stderr=subprocess.DEVNULL,
+    )
+    os.close(write_end)
+    number = b""
+    while not number.endswith(b"\n"):
+        chunk = os.read(read_end, 16)
+        if not chunk:
+            break
+        number += chunk
+    os.close(read_end)
+    if not number.strip():
+        process.kill()
+        raise RuntimeError("Xvfb did not report a display")
+    return process, ":" + number.decode().strip()
+
+
+@pytest.fixture(scope="session", autouse=True)
+def display():
+    """Every test runs against a private virtual screen and a private
+    runtime folder, so that nothing touches the user's session."""
+    process, name = start_xvfb()
+    runtime = tempfile.mkdtemp(prefix="mirelo-runtime-")
+    os.chmod(runtime, 0o700)
+    saved = {key: os.environ.get(key) for key in ("DISPLAY", "XDG_RUNTIME_DIR")}
+    os.environ["DISPLAY"] = name
+    os.environ["XDG_RUNTIME_DIR"] = runtime
+    yield name
+    for key, value in saved.items():
+        if value is None:
+            os.environ.pop(key, None)
+        else:
+            os.environ[key] = value
+    process.terminate()
+    process.wait(timeout=10)
+
+
+@pytest.fixture(scope="session")
+def live_module(display):
+    """The module, imported once with a main loop that returns at once: the
+    start-up completes and the window stays alive for the tests to drive."""
+    import tkinter
+
+    real_mainloop = tkinter.Tk.mainloop
+    tkinter.Tk.mainloop = lambda self, n=0: None
+    try:
+        import Mirelo_2_5
+    finally:
+        tkinter.Tk.mainloop = real_mainloop
+    yield Mirelo_2_5
+    Mirelo_2_5.app.destroy()
+
+
+class BoxRecorder:
+    """Stands in for a message box: keeps title and message of every call."""
+
+    def __init__(self):
+        self.calls = []
+
+    def __call__(self, title, message):
+        self.calls.append((title, message))
+        return "ok"
+
+
+@pytest.fixture
+def mirelo(live_module):
+    """The live module with its namespace restored after the test, and with
+    recorders in place of the modal message boxes."""
+    saved = dict(live_module.__dict__)
+    live_module.showinfo = BoxRecorder()
+    live_module.showerror = BoxRecorder()
+    yield live_module
+    live_module.__dict__.clear()
+    live_module.__dict__.update(saved)
+    live_module.app.update()
+
+
+def run_python(code, env=None, timeout=60, cwd=None, tmp_path=None):
+    """Run `code` in a fresh interpreter on the test display. Output goes to
+    files: a clipboard helper left running must not hold a pipe open."""
+    out_dir = tmp_path or tempfile.mkdtemp(prefix="mirelo-run-")
+    stdout_path = os.path.join(str(out_dir), "stdout.txt")
+    stderr_path = os.path.join(str(out_dir), "stderr.txt")
+    full_env = dict(os.environ)
+    full_env.update(env or {})
+    with open(stdout_path, "wb") as stdout, open(stderr_path, "wb") as stderr:
+        completed = subprocess.run(
+            [sys.executable, "-c", code], env=full_env, cwd=cwd,
+            stdin=subprocess.DEVNULL, stdout=stdout, stderr=stderr, timeout=timeout,
+        )
+    with open(stdout_path, encoding="utf-8", errors="replace") as stdout:
+        completed.stdout = stdout.read()
+    with open(stderr_path, encoding="utf-8", errors="replace") as stderr:
+        completed.stderr = stderr.read()
+    return completed
