@@ -1,0 +1,130 @@
+// Encoding: every character becomes the digits of its code point, groups are
+// joined by single blanks, and the replacement passes turn digits and blanks
+// into syllables. Streams: feed text in pieces, then finish.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "engine/base_digits.hpp"
+#include "engine/replace_chain.hpp"
+
+namespace engine {
+
+class Encoder {
+public:
+    // `base` must be at least 2.
+    Encoder(std::uint64_t base, std::vector<Pass> passes);
+
+    // Starts a new text (the encoder keeps its memoised tables).
+    void restart() {
+        state_ = ReplaceChain::kStart;
+        first_ = true;
+    }
+
+    // Sink: void(const CodePoint* chars, std::size_t length, CodePoint max_char).
+    // False when the alphabet's transducer outgrows its budget; encode_plain()
+    // then gives the result.
+    template <typename CharT, typename Sink>
+    bool feed(const CharT* text, std::size_t length, Sink& sink) {
+        for (std::size_t i = 0; i < length; ++i) {
+            if (!feed_one(static_cast<std::uint32_t>(text[i]), sink)) return false;
+        }
+        return true;
+    }
+
+    template <typename Sink>
+    bool finish(Sink& sink) {
+        ReplaceChain::Step step;
+        if (!chain_.finish(state_, step)) return false;
+        emit_chain_output(step, ReplaceChain::kAnyOther, sink);
+        restart();
+        return true;
+    }
+
+    // The same result by whole-text passes, for any input and alphabet.
+    Text encode_plain(const Text& input) const;
+
+private:
+    struct Piece {
+        std::uint32_t next;
+        std::uint32_t offset;
+        std::uint32_t length;
+        CodePoint max_char;
+    };
+    static constexpr std::uint32_t kUnknown = 0xFFFFFFFF;
+
+    template <typename Sink>
+    bool feed_one(std::uint32_t code_point, Sink& sink) {
+        if (!first_ && !emit_piece(separator_piece(), sink)) return false;
+        first_ = false;
+        if (!chunked_) return feed_digits_one_by_one(code_point, sink);
+        std::uint32_t chunks[24];
+        int full_chunks = 0;
+        const std::uint32_t chunk_base = power_[chunk_digits_];
+        std::uint32_t head = code_point;
+        const unsigned digits = digit_count(code_point, base_);
+        for (unsigned d = digits; d > chunk_digits_; d -= chunk_digits_) {
+            chunks[full_chunks++] = head % chunk_base;
+            head /= chunk_base;
+        }
+        const unsigned head_digits = digits - unsigned(full_chunks) * chunk_digits_;
+        if (!emit_piece(chunk_piece(head_digits, head), sink)) return false;
+        while (full_chunks > 0) {
+            if (!emit_piece(chunk_piece(chunk_digits_, chunks[--full_chunks]), sink)) return false;
+        }
+        return true;
+    }
+
+    template <typename Sink>
+    bool emit_piece(const Piece* piece, Sink& sink) {
+        if (!piece) return false;
+        if (piece->length != 0) sink(arena_.data() + piece->offset, piece->length, piece->max_char);
+        state_ = piece->next;
+        return true;
+    }
+
+    template <typename Sink>
+    void emit_chain_output(const ReplaceChain::Step& step, CodePoint input, Sink& sink) {
+        scratch_.assign(chain_.output(step), step.output_length);
+        for (CodePoint& c : scratch_) {
+            if (c == ReplaceChain::kAnyOther) c = input;
+        }
+        CodePoint max_char = 0;
+        for (CodePoint c : scratch_) max_char = c > max_char ? c : max_char;
+        if (!scratch_.empty()) sink(scratch_.data(), scratch_.size(), max_char);
+    }
+
+    template <typename Sink>
+    bool feed_digits_one_by_one(std::uint32_t code_point, Sink& sink) {
+        Text digits;
+        append_digits(code_point, base_, digits);
+        for (CodePoint c : digits) {
+            ReplaceChain::Step step;
+            if (!chain_.step(state_, chain_.symbol_of(c), step)) return false;
+            emit_chain_output(step, c, sink);
+            state_ = step.next;
+        }
+        return true;
+    }
+
+    const Piece* separator_piece();
+    const Piece* chunk_piece(unsigned digits, std::uint32_t value);
+    bool build_piece(const Text& symbols, Piece& piece);
+
+    std::uint64_t base_;
+    ReplaceChain chain_;
+    bool chunked_;
+    unsigned chunk_digits_ = 1;
+    std::vector<std::uint32_t> power_;
+    std::vector<std::uint32_t> first_index_;  // where the pieces of h digits start in a table
+    std::vector<std::vector<Piece>> chunk_tables_;  // per transducer state
+    std::vector<Piece> separators_;                 // per transducer state
+    std::vector<CodePoint> arena_;
+    Text scratch_;
+    ReplaceChain::State state_ = ReplaceChain::kStart;
+    bool first_ = true;
+};
+
+}  // namespace engine

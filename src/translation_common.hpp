@@ -1,0 +1,22 @@
+// Steps shared by the encoder and the decoder functions.
+#pragma once
+
+#include "pyref.hpp"
+
+struct TranslationArguments {
+    PyObject* imput;
+    PyObject* value_list;
+    PyObject* numbers_list;
+    PyObject* icon;
+    PyObject* icon_num;
+};
+
+// Parses the five positional-or-keyword parameters.
+bool parse_translation_arguments(const char* function_name, PyObject* args, PyObject* kwargs,
+                                 TranslationArguments& parsed);
+
+// Shows the language's icon first, through the module's current `run_icon`.
+bool show_language_icon(PyObject* module, const TranslationArguments& arguments);
+
+// Calls `range(count)` through the builtin fetched at start-up.
+Ref range_of(Py_ssize_t count);
