@@ -1,0 +1,13 @@
+// How an icon file becomes the icon of the main window.
+#pragma once
+
+#include "pyref.hpp"
+
+namespace platform {
+
+// Windows: `app.iconbitmap(path)`. Elsewhere Tk takes no .ico files, so the
+// file's largest picture goes to `wm iconphoto`; a file that is no icon
+// raises tkinter's TclError, as iconbitmap does.
+bool show_window_icon(PyObject* app, PyObject* path);
+
+}  // namespace platform
