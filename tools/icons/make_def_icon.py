@@ -96,7 +96,7 @@ def contact_sheet(all_pictures, zoom=4):
             for y in range(index * cell, (index + 1) * cell):
                 for x in range(left, left + cell * (len(SIZES) + 1)):
                     sheet[y][x] = background + (255,)
-            placements = [(SIZES[-1] and 0, size, 1) for size in SIZES]
+            placements = []
             x0 = left + 4
             for size in SIZES:
                 placements.append((x0, size, 1))
@@ -105,7 +105,7 @@ def contact_sheet(all_pictures, zoom=4):
             for size in SIZES:
                 placements.append((x0, size, zoom * 48 // size))
                 x0 += cell
-            for px0, size, factor in placements[len(SIZES):]:
+            for px0, size, factor in placements:
                 rows = pictures[size]
                 for y in range(size * factor):
                     for x in range(size * factor):
@@ -126,8 +126,7 @@ def main():
     options = parser.parse_args()
     texts, all_pictures = [], []
     for name, _number, draw in ICONS:
-        shapes = draw()
-        pictures = {size: render(shapes, size) for size in SIZES}
+        pictures = {size: render(draw(48.0 / size), size) for size in SIZES}
         all_pictures.append(pictures)
         texts.append((name, base64.b64encode(ico_file(pictures)).decode("ascii")))
     with open(options.output, "w", encoding="ascii", newline="\n") as module:
