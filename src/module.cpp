@@ -16,4 +16,12 @@ static PyModuleDef module_def = {
     nullptr,               nullptr,      nullptr,
 };
 
+// Headers before 3.9 do not mark the init function visible, and the build hides
+// every symbol by default.
+#if defined(__GNUC__) && PY_VERSION_HEX < 0x03090000
+#pragma GCC visibility push(default)
+#endif
 PyMODINIT_FUNC PyInit_Mirelo_2_5(void) { return PyModuleDef_Init(&module_def); }
+#if defined(__GNUC__) && PY_VERSION_HEX < 0x03090000
+#pragma GCC visibility pop
+#endif
