@@ -98,7 +98,7 @@ Bytes zlib_stored(const Bytes& data) {
     do {
         std::size_t length = std::min<std::size_t>(data.size() - position, 0xffff);
         bool last = position + length == data.size();
-        out.push_back(last ? 1 : 0);
+        out.push_back(static_cast<std::uint8_t>(last ? 1 : 0));
         out.push_back(static_cast<std::uint8_t>(length));
         out.push_back(static_cast<std::uint8_t>(length >> 8));
         out.push_back(static_cast<std::uint8_t>(~length));
@@ -155,7 +155,7 @@ std::optional<Picture> decode_dib(const std::uint8_t* data, std::size_t size) {
             const std::uint8_t* bgr;
             if (bits >= 24) {
                 bgr = row + static_cast<std::size_t>(x) * (bits / 8);
-                out[3] = bits == 32 ? bgr[3] : 255;
+                out[3] = bits == 32 ? bgr[3] : std::uint8_t{255};
                 any_alpha = any_alpha || (bits == 32 && bgr[3] != 0);
             } else {
                 std::uint32_t index = palette_index(row, x, bits);
@@ -174,7 +174,7 @@ std::optional<Picture> decode_dib(const std::uint8_t* data, std::size_t size) {
             const std::uint8_t* row = data + mask_offset + mask_stride * (h - 1 - y);
             for (std::uint32_t x = 0; x < w; ++x)
                 picture.rgba[(static_cast<std::size_t>(y) * w + x) * 4 + 3] =
-                    mask_bit(row, x) ? 0 : 255;
+                    static_cast<std::uint8_t>(mask_bit(row, x) ? 0 : 255);
         }
     }
     return picture;
