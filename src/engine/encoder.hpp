@@ -34,6 +34,7 @@ public:
         return true;
     }
 
+
     template <typename Sink>
     bool finish(Sink& sink) {
         ReplaceChain::Step step;
@@ -57,31 +58,42 @@ private:
 
     template <typename Sink>
     bool feed_one(std::uint32_t code_point, Sink& sink) {
-        if (!first_ && !emit_piece(separator_piece(), sink)) return false;
+        if (!first_ && !emit_piece(kSeparatorIndex, sink)) return false;
         first_ = false;
         if (!chunked_) return feed_digits_one_by_one(code_point, sink);
+        // The digits as a head without leading zeros and chunks of exactly
+        // chunk_digits_ digits.
         std::uint32_t chunks[24];
         int full_chunks = 0;
-        const std::uint32_t chunk_base = power_[chunk_digits_];
         std::uint32_t head = code_point;
-        const unsigned digits = digit_count(code_point, base_);
-        for (unsigned d = digits; d > chunk_digits_; d -= chunk_digits_) {
-            chunks[full_chunks++] = head % chunk_base;
-            head /= chunk_base;
+        while (head >= chunk_base_) {
+            const std::uint32_t quotient = divide_by_chunk_base(head);
+            chunks[full_chunks++] = head - quotient * chunk_base_;
+            head = quotient;
         }
-        const unsigned head_digits = digits - unsigned(full_chunks) * chunk_digits_;
-        if (!emit_piece(chunk_piece(head_digits, head), sink)) return false;
+        if (!emit_piece(1 + head, sink)) return false;
         while (full_chunks > 0) {
-            if (!emit_piece(chunk_piece(chunk_digits_, chunks[--full_chunks]), sink)) return false;
+            if (!emit_piece(1 + chunk_base_ + chunks[--full_chunks], sink)) return false;
         }
         return true;
     }
 
+    // Exact for every code point: multiply by a rounded-up reciprocal.
+    std::uint32_t divide_by_chunk_base(std::uint32_t value) const {
+        return std::uint32_t((std::uint64_t(value) * chunk_reciprocal_) >> 40);
+    }
+
     template <typename Sink>
-    bool emit_piece(const Piece* piece, Sink& sink) {
-        if (!piece) return false;
-        if (piece->length != 0) sink(arena_.data() + piece->offset, piece->length, piece->max_char);
-        state_ = piece->next;
+    bool emit_piece(std::uint32_t index, Sink& sink) {
+        const std::size_t slot = std::size_t(state_) * stride_ + index;
+        if (slot >= pieces_.size() || pieces_[slot].next == kUnknown) {
+            if (!build_piece(index)) return false;
+        }
+        const Piece& piece = pieces_[slot];
+        if (piece.length != 0) sink(arena_.data() + piece.offset, piece.length, piece.max_char);
+        // Most alphabets stay in one state: a predicted branch instead of a
+        // data dependency lets the next lookup start early.
+        if (piece.next != state_) state_ = piece.next;
         return true;
     }
 
@@ -109,18 +121,20 @@ private:
         return true;
     }
 
-    const Piece* separator_piece();
-    const Piece* chunk_piece(unsigned digits, std::uint32_t value);
-    bool build_piece(const Text& symbols, Piece& piece);
+    // Per transducer state, `stride_` pieces: the blank, the heads (a value
+    // below chunk_base_ without leading zeros), then the full chunks.
+    static constexpr std::uint32_t kSeparatorIndex = 0;
+    bool build_piece(std::uint32_t index);
+    Text symbols_of_piece(std::uint32_t index) const;
 
     std::uint64_t base_;
     ReplaceChain chain_;
     bool chunked_;
     unsigned chunk_digits_ = 1;
-    std::vector<std::uint32_t> power_;
-    std::vector<std::uint32_t> first_index_;  // where the pieces of h digits start in a table
-    std::vector<std::vector<Piece>> chunk_tables_;  // per transducer state
-    std::vector<Piece> separators_;                 // per transducer state
+    std::uint32_t chunk_base_ = 1;  // base ** chunk_digits_
+    std::uint64_t chunk_reciprocal_ = 0;
+    std::size_t stride_ = 1;
+    std::vector<Piece> pieces_;
     std::vector<CodePoint> arena_;
     Text scratch_;
     ReplaceChain::State state_ = ReplaceChain::kStart;

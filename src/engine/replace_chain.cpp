@@ -24,35 +24,35 @@ std::vector<std::uint32_t> borders_of(const Text& pattern) {
 
 }  // namespace
 
-ReplaceChain::ReplaceChain(std::vector<Pass> passes) {
+ReplaceChain::ReplaceChain(std::vector<Pass> passes, const Text& distinct) {
     for (Pass& pass : passes) {
         std::vector<std::uint32_t> border = borders_of(pass.pattern);
         stages_.push_back({std::move(pass.pattern), std::move(pass.replacement), std::move(border)});
     }
-    index_symbols();
+    index_symbols(distinct);
     StageStates start(stages_.size(), 0);
     State id;
     intern(start, id);
 }
 
-void ReplaceChain::index_symbols() {
+void ReplaceChain::index_symbols(const Text& distinct) {
     representatives_.push_back(kAnyOther);
-    std::vector<CodePoint> significant;
+    std::vector<CodePoint> significant(distinct.begin(), distinct.end());
     for (const Stage& stage : stages_)
         significant.insert(significant.end(), stage.pattern.begin(), stage.pattern.end());
     std::sort(significant.begin(), significant.end());
     significant.erase(std::unique(significant.begin(), significant.end()), significant.end());
 
     page_of_block_.assign((kMaxCodePoint >> 8) + 1, 0);
-    pages_.emplace_back(256, kOtherSymbol);  // page 0: every character is "other"
+    symbol_pages_.assign(256, kOtherSymbol);
     for (CodePoint c : significant) {
         if (c > kMaxCodePoint) continue;
         std::uint16_t& page = page_of_block_[c >> 8];
         if (page == 0) {
-            page = static_cast<std::uint16_t>(pages_.size());
-            pages_.emplace_back(256, kOtherSymbol);
+            page = static_cast<std::uint16_t>(symbol_pages_.size() >> 8);
+            symbol_pages_.resize(symbol_pages_.size() + 256, kOtherSymbol);
         }
-        pages_[page][c & 0xFF] = static_cast<Symbol>(representatives_.size());
+        symbol_pages_[std::size_t(page) << 8 | (c & 0xFF)] = static_cast<Symbol>(representatives_.size());
         representatives_.push_back(c);
     }
 }

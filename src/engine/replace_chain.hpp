@@ -39,12 +39,13 @@ public:
         std::uint32_t output_length;
     };
 
-    explicit ReplaceChain(std::vector<Pass> passes);
+    // `distinct` names characters that should get a class of their own even
+    // if no pattern holds them, so that steps on them are fully known.
+    explicit ReplaceChain(std::vector<Pass> passes, const Text& distinct = Text());
 
     Symbol symbol_of(CodePoint c) const {
         if (c > kMaxCodePoint) return kOtherSymbol;
-        const std::uint16_t page = page_of_block_[c >> 8];
-        return page == 0 ? kOtherSymbol : pages_[page][c & 0xFF];
+        return symbol_pages_[std::size_t(page_of_block_[c >> 8]) << 8 | (c & 0xFF)];
     }
     std::size_t symbol_count() const { return representatives_.size(); }
 
@@ -83,12 +84,12 @@ private:
     bool intern(const StageStates& states, State& id);
     bool record(const Text& output, Step& step);
     bool compute_step(State state, Symbol symbol, Step& result);
-    void index_symbols();
+    void index_symbols(const Text& distinct);
 
     std::vector<Stage> stages_;
     std::vector<CodePoint> representatives_;  // one character per symbol
     std::vector<std::uint16_t> page_of_block_;
-    std::vector<std::vector<Symbol>> pages_;
+    std::vector<Symbol> symbol_pages_;  // 256 symbols per page; page 0 is all "other"
     std::map<StageStates, State> state_ids_;
     std::vector<StageStates> states_;
     std::vector<Step> steps_;

@@ -1,0 +1,138 @@
+"""Measures the module's encoder and decoder against the plain-Python
+algorithm on the same input, for the four languages, both directions and
+three input sizes. Prints one line per case and a summary.
+
+    python bench/bench_translation.py [--sizes 1K,1M,16M] [--no-plain-above 16M]
+"""
+
+import argparse
+import ctypes
+import gc
+import random
+import sys
+import time
+
+import live_module
+import plain_translation
+
+LANGUAGES = {
+    "bubble": ((["O", "o", "0"], [1, 0, " "]), (["0", "O", "o"], [" ", 1, 0])),
+    "pigeon": ((["哩", "鸽", "咕", " "], [2, 1, 0, " "]), (["哩", "鸽", "咕", " "], [2, 1, 0, " "])),
+    "cat": ((["喵喵喵！", "喵喵？", "喵", ","], [2, 0, 1, "喵呜~ "]),
+            (["喵呜~", "喵喵喵！", "喵喵？", "喵"], ["", 2, 0, 1])),
+    "monkey": ((["吱吱", "唧唧", " "], [1, 0, " "]), (["吱吱", "唧唧", " "], [1, 0, " "])),
+}
+SIZES = {"1K": 1 << 10, "1M": 1 << 20, "16M": 1 << 24}
+
+
+def mixed_text(utf8_bytes, seed=2026):
+    """About `utf8_bytes` of UTF-8: half CJK, half ASCII, with line breaks."""
+    rnd = random.Random(seed)
+    cjk = [chr(rnd.randint(0x4E00, 0x9FFF)) for _ in range(3000)]
+    ascii_chars = [chr(c) for c in range(32, 127)] + ["\n"]
+    chars, size = [], 0
+    while size < utf8_bytes:
+        if rnd.random() < 0.5:
+            chars.append(rnd.choice(cjk))
+            size += 3
+        else:
+            chars.append(rnd.choice(ascii_chars))
+            size += 1
+    return "".join(chars)
+
+
+def release_free_memory():
+    gc.collect()
+    try:
+        ctypes.CDLL("libc.so.6").malloc_trim(0)
+    except (OSError, AttributeError):
+        pass
+
+
+def resident_kib(field):
+    with open("/proc/self/status") as status:
+        for line in status:
+            if line.startswith(field + ":"):
+                return int(line.split()[1])
+    raise RuntimeError(field + " not found")
+
+
+def measure(function, repeats):
+    """Best time of `repeats` calls, and the peak resident growth of one call."""
+    release_free_memory()
+    with open("/proc/self/clear_refs", "w") as clear:
+        clear.write("5")
+    before = resident_kib("VmRSS")
+    started = time.perf_counter()
+    result = function()
+    best = time.perf_counter() - started
+    peak = (resident_kib("VmHWM") - before) * 1024
+    for _ in range(repeats - 1):
+        started = time.perf_counter()
+        function()
+        best = min(best, time.perf_counter() - started)
+    return result, best, peak
+
+
+def repeats_for(length):
+    return max(1, min(200, (1 << 22) // max(length, 1)))
+
+
+def run_case(label, fast, plain, length, with_plain):
+    result, fast_time, fast_peak = measure(fast, repeats_for(length))
+    size = sys.getsizeof(result)
+    line = "%-26s %9d chars  module %9.4f s  %11.0f chars/s  peak %6.2f x result" % (
+        label, length, fast_time, length / fast_time, fast_peak / size)
+    ratio = None
+    if with_plain:
+        expected, plain_time, plain_peak = measure(plain, max(1, repeats_for(length) // 20))
+        if expected != result:
+            raise SystemExit("MISMATCH in " + label)
+        ratio = plain_time / fast_time
+        line += "  plain %9.4f s  peak %6.2f x result  ratio %7.1f" % (
+            plain_time, plain_peak / size, ratio)
+    print(line, flush=True)
+    return fast_time / length, ratio, fast_peak / size
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--sizes", default="1K,1M,16M")
+    parser.add_argument("--no-plain-above", default="16M",
+                        help="skip the plain version for sizes above this one")
+    args = parser.parse_args()
+    module = live_module.load()
+    plain_limit = SIZES[args.no_plain_above]
+    per_char = {}
+    ratios = {"encode": [], "decode": []}
+    peaks = []
+    for size_name in args.sizes.split(","):
+        text = mixed_text(SIZES[size_name])
+        with_plain = SIZES[size_name] <= plain_limit
+        for name, (enc, dec) in LANGUAGES.items():
+            encoded = plain_translation.encode(text, *enc)
+            cases = (
+                ("encode", text, module.Translation_smooth, plain_translation.encode, enc),
+                ("decode", encoded, module.Translation_disobey, plain_translation.decode, dec),
+            )
+            for direction, source, function, reference, (values, numbers) in cases:
+                per, ratio, peak = run_case(
+                    "%s %s %s" % (size_name, name, direction),
+                    lambda: function(source, values, numbers, None, 0),
+                    lambda: reference(source, values, numbers),
+                    len(source), with_plain)
+                per_char.setdefault((name, direction), []).append(per)
+                if ratio is not None:
+                    ratios[direction].append(ratio)
+                if SIZES[size_name] >= SIZES["1M"]:
+                    peaks.append(peak)
+    flatness = max(max(v) / min(v) for v in per_char.values())
+    print("summary: encode at least %.1fx, decode at least %.1fx faster than plain Python; "
+          "time per character varies at most %.2fx across sizes; peak memory at most %.2fx "
+          "the result (inputs of 1M and more)" % (
+              min(ratios["encode"] or [0]), min(ratios["decode"] or [0]), flatness,
+              max(peaks or [0])))
+
+
+if __name__ == "__main__":
+    main()
