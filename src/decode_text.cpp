@@ -1,6 +1,7 @@
 // Translation_disobey: a joke language back into ordinary text.
 #include "alphabet.hpp"
 #include "engine/decoder.hpp"
+#include "engine/engine_cache.hpp"
 #include "functions.hpp"
 #include "names.hpp"
 #include "translation_common.hpp"
@@ -89,8 +90,12 @@ PyObject* run_decoder(engine::Decoder& decoder, Py_ssize_t base, Feed&& feed) {
     return builder.finish().release();
 }
 
+// Never destroyed: engines may still be lent out while the process exits.
+engine::EngineCache<engine::Decoder>& decoders = *new engine::EngineCache<engine::Decoder>(8);
+
 PyObject* decode_natively(PyObject* imput, Py_ssize_t base, std::vector<engine::Pass> passes) {
-    engine::Decoder decoder(base, std::move(passes));
+    auto lease = decoders.lend(base, std::move(passes));
+    engine::Decoder& decoder = *lease;
     PyObject* result = run_decoder(decoder, base, [&](engine::Decoder& d, Collect& out,
                                                      InterpreterReader& reader) {
         return visit_code_points(imput, [&](const auto* data, std::size_t length) {
@@ -127,7 +132,7 @@ PyObject* Translation_disobey(PyObject* module, PyObject* args, PyObject* kwargs
     std::vector<engine::Pass> passes;
     switch (read_alphabet(a.value_list, a.numbers_list, entries, PassOrder::syllables_to_digits,
                           passes)) {
-        case AlphabetRead::native: return decode_natively(a.imput, base, std::move(passes));
+        case AlphabetRead::native: return guard_memory([&] { return decode_natively(a.imput, base, std::move(passes)); });
         case AlphabetRead::generic: return decode_by_interpreter(a, base);
         default: return nullptr;
     }

@@ -3,6 +3,7 @@
 
 #include "alphabet.hpp"
 #include "engine/encoder.hpp"
+#include "engine/engine_cache.hpp"
 #include "functions.hpp"
 #include "names.hpp"
 #include "translation_common.hpp"
@@ -108,9 +109,13 @@ bool write_encoded(engine::Encoder& encoder, PyObject* imput, PyObject* result) 
     return run_encoder(encoder, imput, writer);
 }
 
+// Never destroyed: engines may still be lent out while the process exits.
+engine::EngineCache<engine::Encoder>& encoders = *new engine::EngineCache<engine::Encoder>(8);
+
 // Measures the result first, then writes it straight into its string.
 PyObject* encode_natively(PyObject* imput, Py_ssize_t base, std::vector<engine::Pass> passes) {
-    engine::Encoder encoder(std::uint64_t(base), std::move(passes));
+    auto lease = encoders.lend(base, std::move(passes));
+    engine::Encoder& encoder = *lease;
     Measure measure;
     if (!run_encoder(encoder, imput, measure))
         return string_of(encoder.encode_plain(text_of(imput))).release();
@@ -154,7 +159,7 @@ PyObject* Translation_smooth(PyObject* module, PyObject* args, PyObject* kwargs)
     std::vector<engine::Pass> passes;
     switch (read_alphabet(a.value_list, a.numbers_list, entries, PassOrder::digits_to_syllables,
                           passes)) {
-        case AlphabetRead::native: return encode_natively(a.imput, base, std::move(passes));
+        case AlphabetRead::native: return guard_memory([&] { return encode_natively(a.imput, base, std::move(passes)); });
         case AlphabetRead::generic: return encode_by_interpreter(module, a, base);
         default: return nullptr;
     }

@@ -1,6 +1,8 @@
 // Steps shared by the encoder and the decoder functions.
 #pragma once
 
+#include <new>
+
 #include "pyref.hpp"
 
 struct TranslationArguments {
@@ -20,3 +22,13 @@ bool show_language_icon(PyObject* module, const TranslationArguments& arguments)
 
 // Calls `range(count)` through the builtin fetched at start-up.
 Ref range_of(Py_ssize_t count);
+
+// Runs native work, turning the engine's out-of-memory into MemoryError.
+template <typename Work>
+PyObject* guard_memory(Work&& work) {
+    try {
+        return work();
+    } catch (const std::bad_alloc&) {
+        return PyErr_NoMemory();
+    }
+}

@@ -32,65 +32,9 @@ public:
     // returns false to stop with Status::failed.
     template <typename CharT, typename Out, typename Reader>
     Status feed(const CharT* text, std::size_t length, Out& out, Reader& reader) {
-        constexpr bool narrow = sizeof(CharT) <= 2;
-        ReplaceChain::State state = state_;
-        const Action* row = narrow ? row_for(state) : nullptr;
-        // The group being read lives in registers while digits arrive.
-        Group group = group_state_;
-        const std::uint64_t base = std::uint64_t(base_);
-        for (std::size_t i = 0; i < length; ++i) {
-            const CodePoint c = static_cast<CodePoint>(text[i]);
-            const Action action = narrow ? row[c] : symbol_action(state, c);
-            if (action.kind == Kind::digit) {
-                if (!group.open) group = Group{true, false, 0, 0, position_ + i};
-                const std::uint64_t value = group.value * base + action.digit;
-                if (value <= kMaxCodePoint && group.digits < kMaxFastDigits && !group.as_text) {
-                    group.value = value;
-                    ++group.digits;
-                } else {
-                    group_state_ = group;
-                    take_digit(action.digit, position_ + i);
-                    group = group_state_;
-                }
-            } else if (action.kind == Kind::blank) {
-                if (group.open) {
-                    group.open = false;
-                    if (!group.as_text) {
-                        out(CodePoint(group.value));
-                    } else if (!reader(group_, out)) {
-                        group_state_ = group;
-                        return stop(state, i);
-                    }
-                }
-            } else if (action.kind == Kind::several) {
-                group_state_ = group;
-                position_ += i;
-                const bool taken = take_known_output(state, c, out, reader);
-                position_ -= i;
-                if (!taken) return stop(state, i);
-                group = group_state_;
-            } else if (action.kind != Kind::nothing) {
-                group_state_ = group;
-                state_ = state;
-                position_ += i;
-                const Status status = take_general(c, out, reader);
-                position_ -= i;
-                if (status != Status::ok) return status;
-                group = group_state_;
-                state = state_;
-                if (narrow) row = row_for(state);
-                continue;
-            }
-            // A predicted branch rather than a data dependency on the lookup.
-            if (action.next != state) {
-                state = action.next;
-                if (narrow) row = row_for(state);
-            }
-        }
-        group_state_ = group;
-        state_ = state;
-        position_ += length;
-        return Status::ok;
+        if (sizeof(CharT) > 2) return feed_any(text, length, out, reader);
+        if (pairs_) return feed_pairs(text, length, out, reader);
+        return feed_characters(text, length, out, reader);
     }
 
     template <typename Out, typename Reader>
@@ -101,13 +45,13 @@ public:
         for (std::uint32_t k = 0; k < step.output_length; ++k) {
             if (!take(produced[k], out, reader)) return Status::failed;
         }
-        const bool read = !group_state_.open || end_group(out, reader);
+        const bool read = end_group(out, reader);
         restart();
         return read ? Status::ok : Status::failed;
     }
 
     // Position in the input (in characters) where the group being read began.
-    std::uint64_t group_position() const { return group_state_.position; }
+    std::uint64_t group_position() const { return group_position_; }
 
     // The text after all passes, by whole-text passes (for alphabets whose
     // transducer outgrows its budget).
@@ -117,32 +61,230 @@ private:
     // Longer groups are left to the reader: the interpreter caps the digits
     // it reads in bases that are not powers of two.
     static constexpr std::size_t kMaxFastDigits = 600;
+    // digits_ holds 0 between groups, the count of a plain group's digits, or
+    // this mark when the group is kept as text in group_.
+    static constexpr std::size_t kAsText = ~std::size_t(0) / 2;
 
     // What one input character does, once the transducer's step is known.
-    // `several`: an output of several characters, none of them the input
+    // `digits`: no output, or up to kMaxRun digits worth `addend` together;
+    // `several`: another output none of whose characters is the input
     // character itself; `general`: any other output.
-    enum class Kind : std::uint8_t { unknown = 0, nothing, digit, blank, several, general };
+    enum class Kind : std::uint8_t { unknown = 0, digits, blank, several, general };
+    static constexpr unsigned kMaxRun = 4;
     struct Action {
-        std::uint16_t next;
+        std::uint32_t next_row;    // the next state, shifted to index the table
+        std::uint32_t multiplier;  // base ** count
+        std::uint32_t addend;
+        std::uint8_t count;
         Kind kind;
-        std::uint8_t digit;
     };
-    struct FreeRow {
-        void operator()(Action* row) const;
+    struct FreeTable {
+        void operator()(void* table) const;
     };
-    using Row = std::unique_ptr<Action[], FreeRow>;
 
-    // Actions of one state for every character up to U+FFFF, filled in as met.
-    const Action* row_for(ReplaceChain::State state);
-    Action symbol_action(ReplaceChain::State state, CodePoint c) const {
-        return actions_[std::size_t(state) * chain_.symbol_count() + chain_.symbol_of(c)];
+    // What a pair of characters does: `digits` appends `count` digits worth
+    // `addend`; `split` does that, ends the group, and starts the next with
+    // `count_after` digits worth `addend_after`. first_at and after_at say
+    // which of the two characters produced the first digit of each part.
+    enum class PairKind : std::uint8_t { unknown = 0, digits, split, by_character };
+    struct PairAction {
+        std::uint32_t next_row;  // the next state, times the pair table's row size
+        std::uint32_t multiplier;
+        std::uint32_t addend;
+        std::uint32_t addend_after;
+        std::uint8_t count;
+        std::uint8_t count_after;
+        std::uint8_t first_at;
+        std::uint8_t after_at;
+        PairKind kind;
+    };
+    // Pairs are tabled for alphabets with at most this many symbols, in
+    // states below kPairStates.
+    static constexpr std::size_t kMaxPairSymbols = 64;
+    static constexpr ReplaceChain::State kPairStates = 16;
+    PairAction& pair_slot(std::uint8_t first, std::uint8_t second) {
+        return pairs_[(std::size_t(state_) * pair_width_ + first) * pair_width_ + second];
+    }
+    PairAction describe_pair(std::uint8_t first, std::uint8_t second);
+    void prepare_pairs();
+    // States whose actions on characters up to U+FFFF are tabled directly.
+    static constexpr ReplaceChain::State kTableStates = 64;
+
+    // Two characters up to U+FFFF per step: their symbols index a table of
+    // what the pair does, so the common case costs one lookup and one
+    // multiply-add for two characters. Anything unusual goes character by
+    // character.
+    template <typename CharT, typename Out, typename Reader>
+    Status feed_pairs(const CharT* text, std::size_t length, Out& out, Reader& reader) {
+        const std::uint8_t* const symbols = narrow_symbols_.get();
+        const PairAction* const pairs = pairs_.get();
+        const std::size_t width = pair_width_;
+        const std::uint64_t origin = position_;
+        std::size_t i = 0;
+        while (i + 1 < length && state_ < kPairStates) {
+            std::uint32_t row = std::uint32_t(state_ * width * width);
+            std::uint64_t value = value_;
+            std::size_t digits = digits_;
+            std::uint64_t start = group_position_;
+            for (; i + 1 < length; i += 2) {
+                const PairAction& action =
+                    pairs[row + symbols[text[i]] * width + symbols[text[i + 1]]];
+                if (action.kind != PairKind::digits && action.kind != PairKind::split) break;
+                start = digits != 0 ? start : origin + i + action.first_at;
+                const std::uint64_t next = value * action.multiplier + action.addend;
+                const std::size_t count = digits + action.count;
+                if (next > kMaxCodePoint || count > kMaxFastDigits) break;
+                if (action.kind == PairKind::digits) {
+                    value = next;
+                    digits = count;
+                } else {
+                    if (count != 0) out(CodePoint(next));
+                    value = action.addend_after;
+                    digits = action.count_after;
+                    start = origin + i + action.after_at;
+                }
+                row = action.next_row;
+            }
+            value_ = value;
+            digits_ = digits;
+            group_position_ = start;
+            state_ = ReplaceChain::State(row / (width * width));
+            if (i + 1 >= length) break;
+            PairAction& slot = pair_slot(symbols[text[i]], symbols[text[i + 1]]);
+            if (slot.kind == PairKind::unknown) {
+                slot = describe_pair(symbols[text[i]], symbols[text[i + 1]]);
+                if (slot.kind != PairKind::by_character) continue;
+            }
+            position_ = origin + i;
+            const Status status = feed_characters(text + i, 2, out, reader);
+            if (status != Status::ok) return status;
+            i += 2;
+        }
+        position_ = origin + i;
+        return feed_characters(text + i, length - i, out, reader);
+    }
+
+    template <typename CharT, typename Out, typename Reader>
+    Status feed_characters(const CharT* text, std::size_t length, Out& out, Reader& reader) {
+        return single_state_ ? feed_narrow<true>(text, length, out, reader)
+                             : feed_narrow<false>(text, length, out, reader);
+    }
+
+    // Characters up to U+FFFF: one table lookup per character, indexed by
+    // state and character. A single-state transducer (every pattern at most
+    // one character long) needs no state at all.
+    template <bool SingleState, typename CharT, typename Out, typename Reader>
+    Status feed_narrow(const CharT* text, std::size_t length, Out& out, Reader& reader) {
+        if (state_ >= kTableStates) return feed_any(text, length, out, reader);
+        const Action* const table = table_.get();
+        std::uint32_t row = std::uint32_t(state_) << 16;
+        std::uint64_t value = value_;
+        std::size_t digits = digits_;
+        std::uint64_t start = group_position_;
+        for (std::size_t i = 0; i < length; ++i) {
+            const CodePoint c = static_cast<CodePoint>(text[i]);
+            const Action action = table[SingleState ? c : (row | c)];
+            if (action.kind == Kind::digits) {
+                // Branch-free on the common path: a step without output has
+                // multiplier 1, addend 0 and count 0.
+                start = digits != 0 ? start : position_ + i;
+                const std::uint64_t next = value * action.multiplier + action.addend;
+                const std::size_t count = digits + action.count;
+                if (next <= kMaxCodePoint && count <= kMaxFastDigits) {
+                    value = next;
+                    digits = count;
+                } else {
+                    value_ = value;
+                    digits_ = digits;
+                    group_position_ = start;
+                    take_digits(action, position_ + i);
+                    value = value_;
+                    digits = digits_;
+                    start = group_position_;
+                }
+            } else if (action.kind == Kind::blank) {
+                if (digits != 0) {
+                    if (digits <= kMaxFastDigits) {
+                        out(CodePoint(value));
+                    } else {
+                        digits_ = digits;
+                        group_position_ = start;
+                        if (!end_group(out, reader)) return stop(row >> 16, i);
+                    }
+                    value = 0;
+                    digits = 0;
+                }
+            } else {
+                value_ = value;
+                digits_ = digits;
+                group_position_ = start;
+                state_ = row >> 16;
+                position_ += i;
+                const Status status = action.kind == Kind::several
+                                          ? take_known_output(c, out, reader)
+                                          : take_general(c, out, reader);
+                position_ -= i;
+                if (status != Status::ok) return status;
+                if (state_ >= kTableStates) {
+                    position_ += i + 1;
+                    return feed_any(text + i + 1, length - i - 1, out, reader);
+                }
+                value = value_;
+                digits = digits_;
+                start = group_position_;
+                row = std::uint32_t(state_) << 16;
+                continue;
+            }
+            if (!SingleState) row = action.next_row;
+        }
+        value_ = value;
+        digits_ = digits;
+        group_position_ = start;
+        state_ = row >> 16;
+        position_ += length;
+        return Status::ok;
+    }
+
+    // Any characters: through the transducer's symbol classes.
+    template <typename CharT, typename Out, typename Reader>
+    Status feed_any(const CharT* text, std::size_t length, Out& out, Reader& reader) {
+        for (std::size_t i = 0; i < length; ++i, ++position_) {
+            const CodePoint c = static_cast<CodePoint>(text[i]);
+            const Action action = symbol_action(c);
+            Status status = Status::ok;
+            if (action.kind == Kind::unknown || action.kind == Kind::general)
+                status = take_general(c, out, reader);
+            else
+                status = take_known_output(c, out, reader);
+            if (status != Status::ok) return status;
+        }
+        return Status::ok;
+    }
+
+    Action symbol_action(CodePoint c) const {
+        const std::size_t index = std::size_t(state_) * chain_.symbol_count() + chain_.symbol_of(c);
+        return index < actions_.size() ? actions_[index] : Action{};
     }
     Action classify(const ReplaceChain::Step& step) const;
+    void remember(CodePoint c, const ReplaceChain::Step& step);
 
     Status stop(ReplaceChain::State state, std::size_t consumed) {
         state_ = state;
         position_ += consumed;
         return Status::failed;
+    }
+
+    // A step already met whose output needs no knowledge of the input character.
+    template <typename Out, typename Reader>
+    Status take_known_output(CodePoint c, Out& out, Reader& reader) {
+        ReplaceChain::Step step;
+        chain_.step(state_, chain_.symbol_of(c), step);
+        const CodePoint* produced = chain_.output(step);
+        for (std::uint32_t k = 0; k < step.output_length; ++k) {
+            if (!take(produced[k], out, reader)) return Status::failed;
+        }
+        state_ = step.next;
+        return Status::ok;
     }
 
     template <typename Out, typename Reader>
@@ -159,27 +301,35 @@ private:
         return Status::ok;
     }
 
-    void remember(CodePoint c, const ReplaceChain::Step& step);
-
     template <typename Out, typename Reader>
-    bool take_known_output(ReplaceChain::State state, CodePoint c, Out& out, Reader& reader) {
-        ReplaceChain::Step step;
-        chain_.step(state, chain_.symbol_of(c), step);
-        const CodePoint* produced = chain_.output(step);
-        for (std::uint32_t k = 0; k < step.output_length; ++k) {
-            if (!take(produced[k], out, reader)) return false;
+    bool take(CodePoint c, Out& out, Reader& reader) {
+        const std::uint32_t digit = c - U'0';
+        if (digit < fast_digit_limit_) {
+            take_digit(digit, position_);
+        } else if (is_whitespace(c)) {
+            return end_group(out, reader);
+        } else {
+            open_group(position_);
+            if (digits_ != kAsText) spell_out_group();
+            group_ += c;
         }
         return true;
     }
 
+    void take_digits(const Action& action, std::uint64_t position) {
+        std::uint32_t digits[kMaxRun];
+        std::uint32_t rest = action.addend;
+        for (unsigned k = action.count; k > 0; rest /= std::uint32_t(base_)) digits[--k] = rest % std::uint32_t(base_);
+        for (unsigned k = 0; k < action.count; ++k) take_digit(digits[k], position);
+    }
+
     void take_digit(std::uint32_t digit, std::uint64_t position) {
         open_group(position);
-        Group& group = group_state_;
-        if (!group.as_text) {
-            const std::uint64_t value = group.value * std::uint64_t(base_) + digit;
-            if (value <= kMaxCodePoint && group.digits < kMaxFastDigits) {
-                group.value = value;
-                ++group.digits;
+        if (digits_ != kAsText) {
+            const std::uint64_t value = value_ * std::uint64_t(base_) + digit;
+            if (value <= kMaxCodePoint && digits_ < kMaxFastDigits) {
+                value_ = value;
+                ++digits_;
                 return;
             }
             spell_out_group();
@@ -187,22 +337,10 @@ private:
         group_ += CodePoint(U'0' + digit);
     }
 
-    template <typename Out, typename Reader>
-    bool take(CodePoint c, Out& out, Reader& reader) {
-        const std::uint32_t digit = c - U'0';
-        if (digit < fast_digit_limit_) {
-            take_digit(digit, position_);
-            return true;
-        }
-        if (is_whitespace(c)) return !group_state_.open || end_group(out, reader);
-        open_group(position_);
-        if (!group_state_.as_text) spell_out_group();
-        group_ += c;
-        return true;
-    }
-
     void open_group(std::uint64_t position) {
-        if (!group_state_.open) group_state_ = Group{true, false, 0, 0, position};
+        if (digits_ != 0) return;
+        value_ = 0;
+        group_position_ = position;
     }
 
     // From here on the group is kept as text, starting with its digits so far.
@@ -210,33 +348,33 @@ private:
 
     template <typename Out, typename Reader>
     bool end_group(Out& out, Reader& reader) {
-        group_state_.open = false;
-        if (!group_state_.as_text) {
-            out(CodePoint(group_state_.value));
+        const std::size_t digits = digits_;
+        const std::uint64_t value = value_;
+        digits_ = 0;
+        value_ = 0;
+        if (digits == 0) return true;
+        if (digits != kAsText) {
+            out(CodePoint(value));
             return true;
         }
         return reader(group_, out);
     }
 
-    // The group being read: while it is plain digits, only their value and
-    // count; otherwise its text, in group_.
-    struct Group {
-        bool open;
-        bool as_text;
-        std::uint64_t value;
-        std::size_t digits;
-        std::uint64_t position;  // where in the input it began
-    };
-
     std::int64_t base_;
     std::uint32_t fast_digit_limit_;  // digits below this are read natively
+    bool single_state_;
     ReplaceChain chain_;
     std::vector<Action> actions_;  // per transducer state and symbol
-    std::vector<Row> rows_;        // per transducer state
+    std::unique_ptr<Action[], FreeTable> table_;  // per tabled state and character
+    std::size_t pair_width_ = 0;                                 // symbols per pair table row
+    std::unique_ptr<std::uint8_t[], FreeTable> narrow_symbols_;  // per character up to U+FFFF
+    std::unique_ptr<PairAction[], FreeTable> pairs_;             // per state, symbol, symbol
     ReplaceChain::State state_ = ReplaceChain::kStart;
-    Group group_state_{false, false, 0, 0, 0};
+    std::uint64_t value_ = 0;
+    std::size_t digits_ = 0;
     Text group_;
     std::uint64_t position_ = 0;
+    std::uint64_t group_position_ = 0;
 };
 
 }  // namespace engine

@@ -48,6 +48,7 @@ public:
         return symbol_pages_[std::size_t(page_of_block_[c >> 8]) << 8 | (c & 0xFF)];
     }
     std::size_t symbol_count() const { return representatives_.size(); }
+    CodePoint representative(Symbol symbol) const { return representatives_[symbol]; }
 
     // The transition from `state` on a character of class `symbol`; false when
     // the transducer would grow beyond its memory budget (see too_large()).
