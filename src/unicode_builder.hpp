@@ -17,14 +17,11 @@ public:
 
     // False (with MemoryError set) when the buffer cannot grow.
     bool append(engine::CodePoint c) {
-        if (c > max_for_width() && !widen(c)) return false;
-        if (length_ == capacity_ && !grow()) return false;
-        switch (width_) {
-            case 1: static_cast<std::uint8_t*>(data_)[length_++] = std::uint8_t(c); break;
-            case 2: static_cast<std::uint16_t*>(data_)[length_++] = std::uint16_t(c); break;
-            default: static_cast<std::uint32_t*>(data_)[length_++] = std::uint32_t(c); break;
+        if (c <= max_char_ && length_ < capacity_) {
+            store(c);
+            return true;
         }
-        return true;
+        return append_slowly(c);
     }
 
     Ref finish() {
@@ -39,8 +36,19 @@ public:
     }
 
 private:
-    engine::CodePoint max_for_width() const {
-        return width_ == 1 ? 0xFF : width_ == 2 ? 0xFFFF : 0xFFFFFFFF;
+    void store(engine::CodePoint c) {
+        switch (width_) {
+            case 1: static_cast<std::uint8_t*>(data_)[length_++] = std::uint8_t(c); break;
+            case 2: static_cast<std::uint16_t*>(data_)[length_++] = std::uint16_t(c); break;
+            default: static_cast<std::uint32_t*>(data_)[length_++] = std::uint32_t(c); break;
+        }
+    }
+
+    bool append_slowly(engine::CodePoint c) {
+        if (c > max_char_ && !widen(c)) return false;
+        if (length_ == capacity_ && !grow()) return false;
+        store(c);
+        return true;
     }
 
     bool grow() {
@@ -73,11 +81,13 @@ private:
         PyMem_RawFree(data_);
         data_ = wider;
         width_ = width;
+        max_char_ = width == 2 ? 0xFFFF : 0xFFFFFFFF;
         return true;
     }
 
     void* data_ = nullptr;
     std::size_t width_ = 1;
+    engine::CodePoint max_char_ = 0xFF;  // the largest the width holds
     std::size_t length_ = 0;
     std::size_t capacity_ = 0;
 };

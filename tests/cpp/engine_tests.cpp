@@ -1,0 +1,280 @@
+// Unit tests of the translation engine against a deliberately plain
+// reference: whole-text replace passes, split at whitespace, digits read
+// one by one. Random cases use fixed seeds so that a failure replays.
+#include <algorithm>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/decoder.hpp"
+#include "engine/encoder.hpp"
+#include "engine/engine_cache.hpp"
+
+namespace {
+
+using engine::CodePoint;
+using engine::Pass;
+using engine::Text;
+
+int failures = 0;
+
+void check(bool ok, const char* what, unsigned long long seed = 0) {
+    if (!ok) {
+        std::printf("FAILED: %s (case %llu)\n", what, seed);
+        ++failures;
+    }
+}
+
+// The interpreter's replace: leftmost, non-overlapping, scanning on after
+// each replacement; an empty pattern goes before every character and at the end.
+Text replace_all(const Text& text, const Text& pattern, const Text& replacement) {
+    Text result;
+    if (pattern.empty()) {
+        for (CodePoint c : text) {
+            result += replacement;
+            result += c;
+        }
+        return result + replacement;
+    }
+    std::size_t at = 0;
+    for (std::size_t found; (found = text.find(pattern, at)) != Text::npos; at = found + pattern.size()) {
+        result.append(text, at, found - at);
+        result += replacement;
+    }
+    return result + text.substr(at);
+}
+
+Text reference_passes(Text text, const std::vector<Pass>& passes) {
+    for (const Pass& pass : passes) text = replace_all(text, pass.pattern, pass.replacement);
+    return text;
+}
+
+Text digits_of(CodePoint value, unsigned base) {
+    Text digits;
+    do {
+        digits.insert(digits.begin(), CodePoint(U'0' + value % base));
+        value /= base;
+    } while (value != 0);
+    return digits;
+}
+
+Text reference_encode(const Text& input, unsigned base, const std::vector<Pass>& passes) {
+    Text joined;
+    for (std::size_t i = 0; i < input.size(); ++i) {
+        if (i != 0) joined += U' ';
+        joined += digits_of(input[i], base);
+    }
+    return reference_passes(joined, passes);
+}
+
+// Decoding where every group is plain digits; false for any other group.
+bool reference_decode(const Text& input, unsigned base, const std::vector<Pass>& passes, Text& out) {
+    const Text replaced = reference_passes(input, passes);
+    out.clear();
+    std::size_t i = 0;
+    while (i < replaced.size()) {
+        if (engine::is_whitespace(replaced[i])) {
+            ++i;
+            continue;
+        }
+        unsigned long long value = 0;
+        for (; i < replaced.size() && !engine::is_whitespace(replaced[i]); ++i) {
+            const CodePoint digit = replaced[i] - U'0';
+            if (digit >= base) return false;
+            value = value * base + digit;
+            if (value > engine::kMaxCodePoint) return false;
+        }
+        out += CodePoint(value);
+    }
+    return true;
+}
+
+Text encode(engine::Encoder& encoder, const Text& input, std::size_t piece) {
+    Text out;
+    auto sink = [&](const CodePoint* chars, std::size_t n, CodePoint) { out.append(chars, n); };
+    encoder.restart();
+    for (std::size_t at = 0; at < input.size(); at += piece)
+        encoder.feed(input.data() + at, std::min(piece, input.size() - at), sink);
+    encoder.finish(sink);
+    return out;
+}
+
+// Decodes as 16-bit units when every character fits, so the table paths run.
+template <typename Unit>
+bool decode(engine::Decoder& decoder, const Text& input, std::size_t piece, Text& out) {
+    const std::vector<Unit> units(input.begin(), input.end());
+    out.clear();
+    auto emit = [&](CodePoint c) { out += c; };
+    auto refuse = [](const Text&, decltype(emit)&) { return false; };
+    decoder.restart();
+    for (std::size_t at = 0; at < units.size(); at += piece) {
+        if (decoder.feed(units.data() + at, std::min(piece, units.size() - at), emit, refuse) !=
+            engine::Decoder::Status::ok)
+            return false;
+    }
+    return decoder.finish(emit, refuse) == engine::Decoder::Status::ok;
+}
+
+const std::vector<Pass> cat_encoding = {
+    {U"2", U"喵喵喵！"}, {U"0", U"喵喵？"}, {U"1", U"喵"}, {U"喵呜~ ", U","}};
+const std::vector<Pass> cat_decoding = {
+    {U"喵呜~", U""}, {U"喵喵喵！", U"2"}, {U"喵喵？", U"0"}, {U"喵", U"1"}};
+
+void worked_examples() {
+    engine::Encoder made_up(2, {{U"1", U"b"}, {U"0", U"a"}, {U" ", U"z"}});
+    check(encode(made_up, U"Hi", 100) == U"baabaaazbbabaab", "encoding Hi with b, a, z");
+    engine::Encoder bubble(2, {{U"1", U"O"}, {U"0", U"o"}, {U" ", U"0"}});
+    check(encode(bubble, U"Hi", 1) == U"OooOooo0OOoOooO", "bubble Hi");
+    engine::Encoder cat(3, cat_encoding);
+    check(encode(cat, U"Hi", 1) == U"喵喵喵！喵喵喵！喵喵？喵喵？ 喵喵喵？喵喵喵！喵喵喵！喵喵？",
+          "cat Hi");
+    check(encode(cat, U"", 1).empty(), "empty text encodes to nothing");
+    engine::Decoder bubble_back(2, {{U"0", U" "}, {U"O", U"1"}, {U"o", U"0"}});
+    Text out;
+    check(decode<char16_t>(bubble_back, U" baabaaa\n\tbbabaab ", 3, out) == false,
+          "letters outside the alphabet are left to the reader");
+    engine::Decoder made_up_back(2, {{U"0", U" "}, {U"b", U"1"}, {U"a", U"0"}});
+    check(decode<char16_t>(made_up_back, U" baabaaa\n\tbbabaab ", 3, out) && out == U"Hi",
+          "blanks of every kind between groups");
+    check(decode<char16_t>(made_up_back, U"\u3000 \u2028", 1, out) && out.empty(),
+          "whitespace only decodes to nothing");
+}
+
+void whitespace_is_the_interpreters() {
+    const Text blanks = U"\t\n\v\f\r\x1c\x1d\x1e\x1f \x85\xa0\u1680\u2000\u2001\u2002\u2003\u2004"
+                        U"\u2005\u2006\u2007\u2008\u2009\u200a\u2028\u2029\u202f\u205f\u3000";
+    int count = 0;
+    for (CodePoint c = 0; c <= engine::kMaxCodePoint; ++c) count += engine::is_whitespace(c);
+    check(count == 29, "exactly 29 whitespace characters");
+    for (CodePoint c : blanks) check(engine::is_whitespace(c), "listed blank is whitespace", c);
+    check(!engine::is_whitespace(U'\u200b') && !engine::is_whitespace(U'\u180e'),
+          "zero-width space and Mongolian vowel separator are not whitespace");
+}
+
+Text random_text(std::mt19937_64& random, const Text& pool, std::size_t length) {
+    Text text;
+    for (std::size_t i = 0; i < length; ++i) text += pool[random() % pool.size()];
+    return text;
+}
+
+std::vector<Pass> random_alphabet(std::mt19937_64& random, unsigned base, bool encoding) {
+    const Text pool = U"0123 abAB喵吱！~";
+    std::vector<Pass> passes;
+    for (unsigned digit = 0; digit < base; ++digit) {
+        Text syllable = random_text(random, pool, random() % 4);
+        Text number(1, CodePoint(U'0' + digit));
+        passes.push_back(encoding ? Pass{number, syllable} : Pass{syllable, number});
+    }
+    Text separator = random_text(random, pool, random() % 3);
+    passes.insert(passes.begin() + std::ptrdiff_t(random() % (base + 1)),
+                  encoding ? Pass{U" ", separator} : Pass{separator, U" "});
+    std::shuffle(passes.begin(), passes.end(), random);
+    return passes;
+}
+
+void random_alphabets_match_whole_text_passes() {
+    const Text characters = U"aZ 0\n喵\U0001F600\u3000";
+    for (unsigned long long seed = 0; seed < 3000; ++seed) {
+        std::mt19937_64 random(seed);
+        const unsigned base = 2 + unsigned(random() % 4);
+        const Text input = random_text(random, characters, random() % 12);
+        const std::vector<Pass> encoding = random_alphabet(random, base, true);
+        engine::Encoder encoder(base, encoding);
+        const Text expected = reference_encode(input, base, encoding);
+        check(encode(encoder, input, 1 + random() % 5) == expected, "encoder in pieces", seed);
+
+        const Text encoded = random() % 2 ? expected : random_text(random, U"0123 abAB喵吱！~\t", 30);
+        const std::vector<Pass> decoding = random_alphabet(random, base, false);
+        Text want, got_narrow, got_wide;
+        const bool readable = reference_decode(encoded, base, decoding, want);
+        engine::Decoder narrow(base, decoding);
+        const bool narrow_ok = decode<char16_t>(narrow, encoded, 1 + random() % 7, got_narrow);
+        engine::Decoder wide(base, decoding);
+        const bool wide_ok = decode<char32_t>(wide, encoded, 1 + random() % 7, got_wide);
+        check(narrow_ok == readable && wide_ok == readable, "decoder accepts what the reference reads", seed);
+        if (readable) check(got_narrow == want && got_wide == want, "decoder result", seed);
+    }
+}
+
+void long_texts_round_trip_in_any_pieces() {
+    std::mt19937_64 random(7);
+    Text input;
+    for (int i = 0; i < 20000; ++i)
+        input += CodePoint(random() % 2 ? 0x4E00 + random() % 0x5000 : 0x20 + random() % 0x5F);
+    engine::Encoder encoder(3, cat_encoding);
+    const Text encoded = encode(encoder, input, 4096);
+    check(encoded == reference_encode(input, 3, cat_encoding), "long cat text");
+    engine::Decoder decoder(3, cat_decoding);
+    Text whole, pieces;
+    check(decode<char16_t>(decoder, encoded, encoded.size(), whole) && whole == input,
+          "long cat text decodes whole");
+    check(decode<char16_t>(decoder, encoded, 3, pieces) && pieces == input,
+          "long cat text decodes in pieces of three");
+}
+
+void unusual_groups_go_to_the_reader() {
+    engine::Decoder decoder(3, {});
+    std::vector<Text> read;
+    Text out;
+    auto emit = [&](CodePoint c) { out += c; };
+    auto reader = [&](const Text& group, decltype(emit)& emit_to) {
+        read.push_back(group);
+        emit_to(U'?');
+        return true;
+    };
+    const Text input = U"12 -1 1_0 2222222222222 ０１ 0000000000001";
+    const std::vector<char16_t> units(input.begin(), input.end());
+    decoder.feed(units.data(), units.size(), emit, reader);
+    decoder.finish(emit, reader);
+    check(out == U"\x05????\x01", "plain groups read natively, the others by the reader");
+    check(read.size() == 4, "sign, underscore, too large and full-width digits go to the reader");
+    check(read.size() == 4 && read[2] == U"2222222222222", "a group too large keeps its digits");
+}
+
+void leading_zeros_survive_a_long_group() {
+    engine::Decoder decoder(10, {});
+    Text zeros(700, U'0');
+    zeros += U'7';
+    std::vector<Text> read;
+    Text out;
+    auto emit = [&](CodePoint c) { out += c; };
+    auto reader = [&](const Text& group, decltype(emit)&) {
+        read.push_back(group);
+        return true;
+    };
+    decoder.feed(zeros.data(), zeros.size(), emit, reader);
+    decoder.finish(emit, reader);
+    check(read.size() == 1 && read[0] == zeros, "a group of 701 digits reaches the reader whole");
+}
+
+void cached_engines_start_afresh() {
+    engine::EngineCache<engine::Encoder> cache(2);
+    Text first, second;
+    {
+        auto lease = cache.lend(2, {{U"1", U"O"}, {U"0", U"o"}, {U" ", U"0"}});
+        auto sink = [&](const CodePoint* c, std::size_t n, CodePoint) { first.append(c, n); };
+        (*lease).feed(U"ab", 2, sink);
+    }
+    {
+        auto lease = cache.lend(2, {{U"1", U"O"}, {U"0", U"o"}, {U" ", U"0"}});
+        auto sink = [&](const CodePoint* c, std::size_t n, CodePoint) { second.append(c, n); };
+        (*lease).feed(U"ab", 2, sink);
+        (*lease).finish(sink);
+    }
+    check(second == U"OOooooO0OOoooOo", "an engine left mid-text starts a new text when lent again");
+}
+
+}  // namespace
+
+int main() {
+    worked_examples();
+    whitespace_is_the_interpreters();
+    random_alphabets_match_whole_text_passes();
+    long_texts_round_trip_in_any_pieces();
+    unusual_groups_go_to_the_reader();
+    leading_zeros_survive_a_long_group();
+    cached_engines_start_afresh();
+    std::printf("%s: %d failure(s)\n", failures ? "FAILED" : "passed", failures);
+    return failures ? 1 : 0;
+}
