@@ -51,17 +51,24 @@ bool unpack_pair(PyObject* pair, Ref& first, Ref& second) {
 // stops shrinking for two steps running (a base of 1 or -1, a base between
 // -1 and 1, an infinite number). Types without abs() or ordering are trusted.
 class ProgressGuard {
-public:
+  public:
     bool check(PyObject* previous, PyObject* quotient, PyObject* base) {
-        const int not_a_number = PyObject_RichCompareBool(quotient, quotient, Py_NE);
-        if (not_a_number < 0) PyErr_Clear();
-        if (not_a_number == 1) return fail(base);
+        if (is_not_a_number(quotient)) return fail(base);
         const int stalled = not_shrinking(previous, quotient);
         stalled_steps_ = stalled == 1 ? stalled_steps_ + 1 : 0;
         return stalled_steps_ < 2 || fail(base);
     }
 
 private:
+    // A value unequal to itself; compared without the identity shortcut of
+    // PyObject_RichCompareBool, which would call NaN equal to itself.
+    static bool is_not_a_number(PyObject* value) {
+        Ref unequal = Ref::steal(PyObject_RichCompare(value, value, Py_NE));
+        const int result = unequal ? PyObject_IsTrue(unequal.get()) : -1;
+        if (result < 0) PyErr_Clear();
+        return result == 1;
+    }
+
     static int not_shrinking(PyObject* previous, PyObject* quotient) {
         Ref before = Ref::steal(PyNumber_Absolute(previous));
         Ref after = before ? Ref::steal(PyNumber_Absolute(quotient)) : Ref();
