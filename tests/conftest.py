@@ -83,14 +83,18 @@ class BoxRecorder:
 
 @pytest.fixture
 def mirelo(live_module):
-    """The live module with its namespace restored after the test, and with
-    recorders in place of the modal message boxes."""
+    """The live module with its namespace and widgets restored after the
+    test, and with recorders in place of the modal message boxes."""
     saved = dict(live_module.__dict__)
+    choice = live_module.depot.get()
     live_module.showinfo = BoxRecorder()
     live_module.showerror = BoxRecorder()
     yield live_module
     live_module.__dict__.clear()
     live_module.__dict__.update(saved)
+    live_module.depot.set(choice)
+    live_module.problem.delete("1.0", "end")
+    live_module.out.delete(0, "end")
     live_module.app.update()
 
 
