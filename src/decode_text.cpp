@@ -96,20 +96,20 @@ engine::EngineCache<engine::Decoder>& decoders = *new engine::EngineCache<engine
 PyObject* decode_natively(PyObject* imput, Py_ssize_t base, std::vector<engine::Pass> passes) {
     auto lease = decoders.lend(base, std::move(passes));
     engine::Decoder& decoder = *lease;
-    PyObject* result = run_decoder(decoder, base, [&](engine::Decoder& d, Collect& out,
-                                                     InterpreterReader& reader) {
-        return visit_code_points(imput, [&](const auto* data, std::size_t length) {
-            return d.feed(data, length, out, reader);
+    PyObject* result = run_decoder(
+        decoder, base, [&](engine::Decoder& d, Collect& out, InterpreterReader& reader) {
+            return visit_code_points(imput, [&](const auto* data, std::size_t length) {
+                return d.feed(data, length, out, reader);
+            });
         });
-    });
     if (result || PyErr_Occurred()) return result;
     // The alphabet's transducer outgrew its budget: whole-text passes instead.
     const engine::Text replaced = decoder.replace_plain(text_of(imput));
     engine::Decoder grouping(base, {});
-    return run_decoder(grouping, base, [&](engine::Decoder& d, Collect& out,
-                                           InterpreterReader& reader) {
-        return d.feed(replaced.data(), replaced.size(), out, reader);
-    });
+    return run_decoder(grouping, base,
+                       [&](engine::Decoder& d, Collect& out, InterpreterReader& reader) {
+                           return d.feed(replaced.data(), replaced.size(), out, reader);
+                       });
 }
 
 bool may_decode_natively(PyObject* imput, Py_ssize_t base) {
@@ -132,8 +132,11 @@ PyObject* Translation_disobey(PyObject* module, PyObject* args, PyObject* kwargs
     std::vector<engine::Pass> passes;
     switch (read_alphabet(a.value_list, a.numbers_list, entries, PassOrder::syllables_to_digits,
                           passes)) {
-        case AlphabetRead::native: return guard_memory([&] { return decode_natively(a.imput, base, std::move(passes)); });
-        case AlphabetRead::generic: return decode_by_interpreter(a, base);
-        default: return nullptr;
+        case AlphabetRead::native:
+            return guard_memory([&] { return decode_natively(a.imput, base, std::move(passes)); });
+        case AlphabetRead::generic:
+            return decode_by_interpreter(a, base);
+        default:
+            return nullptr;
     }
 }

@@ -33,8 +33,8 @@ Ref code_point_of(PyObject* item) {
         return Ref();
     }
     if (size != 1) {
-        PyErr_Format(PyExc_TypeError,
-                     "ord() expected a character, but string of length %zd found", size);
+        PyErr_Format(PyExc_TypeError, "ord() expected a character, but string of length %zd found",
+                     size);
         return Ref();
     }
     return make_int(value);
@@ -50,8 +50,8 @@ Ref digit_groups_by_interpreter(PyObject* module, PyObject* imput, Py_ssize_t ba
         if (!function) return Ref();
         Ref args = make_tuple(code_point_of(item.get()), base_object);
         Ref digits = args ? call(function.get(), args.get()) : Ref();
-        Ref formatted = digits ? call(cached_builtins().format.get(), make_tuple(digits).get())
-                               : Ref();
+        Ref formatted =
+            digits ? call(cached_builtins().format.get(), make_tuple(digits).get()) : Ref();
         if (!formatted || PyList_Append(groups.get(), formatted.get()) < 0) return Ref();
     }
     if (PyErr_Occurred()) return Ref();
@@ -60,8 +60,7 @@ Ref digit_groups_by_interpreter(PyObject* module, PyObject* imput, Py_ssize_t ba
 }
 
 // Every step as the interpreter would run it: for arguments of unusual types.
-PyObject* encode_by_interpreter(PyObject* module, const TranslationArguments& a,
-                                Py_ssize_t base) {
+PyObject* encode_by_interpreter(PyObject* module, const TranslationArguments& a, Py_ssize_t base) {
     Ref answer = digit_groups_by_interpreter(module, a.imput, base);
     Ref indexes = answer ? range_of(base + 1) : Ref();
     Ref iterator = indexes ? Ref::steal(PyObject_GetIter(indexes.get())) : Ref();
@@ -122,9 +121,15 @@ PyObject* encode_natively(PyObject* imput, Py_ssize_t base, std::vector<engine::
     Ref result = Ref::steal(PyUnicode_New(Py_ssize_t(measure.length), measure.max_char));
     if (!result) return nullptr;
     switch (PyUnicode_KIND(result.get())) {
-        case PyUnicode_1BYTE_KIND: write_encoded<Py_UCS1>(encoder, imput, result.get()); break;
-        case PyUnicode_2BYTE_KIND: write_encoded<Py_UCS2>(encoder, imput, result.get()); break;
-        default: write_encoded<Py_UCS4>(encoder, imput, result.get()); break;
+        case PyUnicode_1BYTE_KIND:
+            write_encoded<Py_UCS1>(encoder, imput, result.get());
+            break;
+        case PyUnicode_2BYTE_KIND:
+            write_encoded<Py_UCS2>(encoder, imput, result.get());
+            break;
+        default:
+            write_encoded<Py_UCS4>(encoder, imput, result.get());
+            break;
     }
     return result.release();
 }
@@ -159,8 +164,11 @@ PyObject* Translation_smooth(PyObject* module, PyObject* args, PyObject* kwargs)
     std::vector<engine::Pass> passes;
     switch (read_alphabet(a.value_list, a.numbers_list, entries, PassOrder::digits_to_syllables,
                           passes)) {
-        case AlphabetRead::native: return guard_memory([&] { return encode_natively(a.imput, base, std::move(passes)); });
-        case AlphabetRead::generic: return encode_by_interpreter(module, a, base);
-        default: return nullptr;
+        case AlphabetRead::native:
+            return guard_memory([&] { return encode_natively(a.imput, base, std::move(passes)); });
+        case AlphabetRead::generic:
+            return encode_by_interpreter(module, a, base);
+        default:
+            return nullptr;
     }
 }

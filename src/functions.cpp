@@ -2,8 +2,11 @@
 
 #include "names.hpp"
 
-#define KEYWORD_FUNCTION(name) \
-    { #name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(name)), METH_VARARGS | METH_KEYWORDS, nullptr }
+#define KEYWORD_FUNCTION(name)                                                       \
+    {                                                                                \
+#name, reinterpret_cast < PyCFunction>(reinterpret_cast <void (*)()>(name)), \
+            METH_VARARGS | METH_KEYWORDS, nullptr                                    \
+    }
 
 static PyMethodDef function_table[] = {
     KEYWORD_FUNCTION(changeover),

@@ -7,7 +7,9 @@ PyObject* Name::get() const {
     return interned_;
 }
 
-static PyObject* builtins_dict() { return PyEval_GetBuiltins(); }
+static PyObject* builtins_dict() {
+    return PyEval_GetBuiltins();
+}
 
 static Ref find_in(PyObject* dict, PyObject* key) {
     PyObject* value = PyDict_GetItemWithError(dict, key);
@@ -92,4 +94,6 @@ bool cache_builtins() {
     return true;
 }
 
-const CachedBuiltins& cached_builtins() { return cache; }
+const CachedBuiltins& cached_builtins() {
+    return cache;
+}

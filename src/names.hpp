@@ -6,12 +6,12 @@
 
 // An identifier interned once per process and kept for its life.
 class Name {
-public:
+  public:
     explicit constexpr Name(const char* text) : text_(text) {}
     const char* text() const { return text_; }
     PyObject* get() const;  // borrowed; nullptr with MemoryError set on failure
 
-private:
+  private:
     const char* text_;
     mutable PyObject* interned_ = nullptr;
 };

@@ -8,7 +8,7 @@
 #include <utility>
 
 class Ref {
-public:
+  public:
     Ref() = default;
     static Ref steal(PyObject* p) { return Ref(p); }
     static Ref borrow(PyObject* p) {
@@ -33,7 +33,7 @@ public:
         return p;
     }
 
-private:
+  private:
     explicit Ref(PyObject* p) : p_(p) {}
     PyObject* p_ = nullptr;
 };
@@ -54,5 +54,9 @@ Ref make_tuple(const Parts&... parts) {
     return tuple;
 }
 
-inline Ref make_text(const char* utf8) { return Ref::steal(PyUnicode_FromString(utf8)); }
-inline Ref make_int(long value) { return Ref::steal(PyLong_FromLong(value)); }
+inline Ref make_text(const char* utf8) {
+    return Ref::steal(PyUnicode_FromString(utf8));
+}
+inline Ref make_int(long value) {
+    return Ref::steal(PyLong_FromLong(value));
+}

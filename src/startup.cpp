@@ -95,8 +95,8 @@ bool import_all_from(PyObject* module, const char* module_name) {
             return true;
         }
         if (!PyUnicode_Check(name.get())) {
-            PyErr_Format(PyExc_TypeError, "Item in %s.__all__ must be str, not %.100s",
-                         module_name, Py_TYPE(name.get())->tp_name);
+            PyErr_Format(PyExc_TypeError, "Item in %s.__all__ must be str, not %.100s", module_name,
+                         Py_TYPE(name.get())->tp_name);
             return false;
         }
         Ref value = Ref::steal(PyObject_GetAttr(imported.get(), name.get()));
@@ -106,9 +106,9 @@ bool import_all_from(PyObject* module, const char* module_name) {
 }
 
 bool run_imports(PyObject* module) {
-    return import_from(module, "tkinter",
-                       {"Tk", "Label", "StringVar", "Text", "OptionMenu", "Button", "Entry",
-                        "END"}) &&
+    return import_from(
+               module, "tkinter",
+               {"Tk", "Label", "StringVar", "Text", "OptionMenu", "Button", "Entry", "END"}) &&
            import_from(module, "pyperclip", {"copy", "paste"}) &&
            import_from(module, "tkinter.messagebox", {"showinfo", "showerror"}) &&
            import_from(module, "base64", {"b64decode"}) &&
@@ -120,8 +120,8 @@ bool run_imports(PyObject* module) {
 
 struct Option {
     const char* key;
-    const char* text;               // the option's value as text, or
-    const Name* global = nullptr;   // the value of this global
+    const char* text;              // the option's value as text, or
+    const Name* global = nullptr;  // the value of this global
 };
 
 // Calls the widget class `kind` with `app`, extra positional arguments and
@@ -204,7 +204,8 @@ bool show_startup_icon(PyObject* module) {
 }
 
 bool create_direction_choice(PyObject* module) {
-    static const Name string_var("StringVar"), depot("depot"), set("set"), option_menu("OptionMenu");
+    static const Name string_var("StringVar"), depot("depot"), set("set"),
+        option_menu("OptionMenu");
     Ref variable = call_global(module, string_var);
     if (!variable || !bind_global(module, depot, variable.get())) return false;
     Ref initial = text_tuple({kInitialChoice});

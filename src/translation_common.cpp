@@ -4,8 +4,8 @@
 
 bool parse_translation_arguments(const char* function_name, PyObject* args, PyObject* kwargs,
                                  TranslationArguments& parsed) {
-    static const char* keywords[] = {"imput", "value_list", "numbers_list", "icon", "icon_num",
-                                     nullptr};
+    static const char* keywords[] = {"imput", "value_list", "numbers_list",
+                                     "icon",  "icon_num",   nullptr};
     char format[64];
     PyOS_snprintf(format, sizeof format, "OOOOO:%s", function_name);
     return PyArg_ParseTupleAndKeywords(args, kwargs, format, const_cast<char**>(keywords),

@@ -37,6 +37,6 @@ inline engine::Text text_of(PyObject* text) {
 }
 
 inline Ref string_of(const engine::Text& text) {
-    return Ref::steal(PyUnicode_FromKindAndData(PyUnicode_4BYTE_KIND, text.data(),
-                                                Py_ssize_t(text.size())));
+    return Ref::steal(
+        PyUnicode_FromKindAndData(PyUnicode_4BYTE_KIND, text.data(), Py_ssize_t(text.size())));
 }

@@ -9,7 +9,7 @@
 #include "pyref.hpp"
 
 class UnicodeBuilder {
-public:
+  public:
     UnicodeBuilder() = default;
     UnicodeBuilder(const UnicodeBuilder&) = delete;
     UnicodeBuilder& operator=(const UnicodeBuilder&) = delete;
@@ -29,18 +29,25 @@ public:
             void* trimmed = PyMem_RawRealloc(data_, length_ * width_);
             if (trimmed) data_ = trimmed;
         }
-        const int kind = width_ == 1 ? PyUnicode_1BYTE_KIND
+        const int kind = width_ == 1   ? PyUnicode_1BYTE_KIND
                          : width_ == 2 ? PyUnicode_2BYTE_KIND
                                        : PyUnicode_4BYTE_KIND;
-        return Ref::steal(PyUnicode_FromKindAndData(kind, length_ ? data_ : "", Py_ssize_t(length_)));
+        return Ref::steal(
+            PyUnicode_FromKindAndData(kind, length_ ? data_ : "", Py_ssize_t(length_)));
     }
 
-private:
+  private:
     void store(engine::CodePoint c) {
         switch (width_) {
-            case 1: static_cast<std::uint8_t*>(data_)[length_++] = std::uint8_t(c); break;
-            case 2: static_cast<std::uint16_t*>(data_)[length_++] = std::uint16_t(c); break;
-            default: static_cast<std::uint32_t*>(data_)[length_++] = std::uint32_t(c); break;
+            case 1:
+                static_cast<std::uint8_t*>(data_)[length_++] = std::uint8_t(c);
+                break;
+            case 2:
+                static_cast<std::uint16_t*>(data_)[length_++] = std::uint16_t(c);
+                break;
+            default:
+                static_cast<std::uint32_t*>(data_)[length_++] = std::uint32_t(c);
+                break;
         }
     }
 

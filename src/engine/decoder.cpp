@@ -33,8 +33,14 @@ bool is_whitespace(CodePoint c) {
     if (c <= 0x20) return c == 0x20 || (c >= 0x09 && c <= 0x0D) || (c >= 0x1C && c <= 0x1F);
     if (c < 0x85) return false;
     switch (c) {
-        case 0x85: case 0xA0: case 0x1680: case 0x2028: case 0x2029:
-        case 0x202F: case 0x205F: case 0x3000:
+        case 0x85:
+        case 0xA0:
+        case 0x1680:
+        case 0x2028:
+        case 0x2029:
+        case 0x202F:
+        case 0x205F:
+        case 0x3000:
             return true;
         default:
             return c >= 0x2000 && c <= 0x200A;
@@ -58,7 +64,9 @@ Decoder::Decoder(std::int64_t base, std::vector<Pass> passes)
     prepare_pairs();
 }
 
-void Decoder::FreeTable::operator()(void* table) const { std::free(table); }
+void Decoder::FreeTable::operator()(void* table) const {
+    std::free(table);
+}
 
 void Decoder::prepare_pairs() {
     const std::size_t symbols = chain_.symbol_count();
@@ -89,7 +97,8 @@ Decoder::PairAction Decoder::describe_pair(std::uint8_t first, std::uint8_t seco
         return from;
     };
     const auto read = [&](std::size_t from, std::size_t to, std::uint32_t& value) {
-        for (std::size_t k = from; k < to; ++k) value = value * std::uint32_t(base_) + (output[k] - U'0');
+        for (std::size_t k = from; k < to; ++k)
+            value = value * std::uint32_t(base_) + (output[k] - U'0');
     };
     const std::size_t digits_end = end_of_digits(0);
     if (digits_end > kMaxRun) return action;

@@ -17,7 +17,7 @@ namespace engine {
 bool is_whitespace(CodePoint c);
 
 class Decoder {
-public:
+  public:
     enum class Status { ok, failed, too_large };
 
     // Any base is accepted; groups that are not plain ASCII digits of a base
@@ -57,7 +57,7 @@ public:
     // transducer outgrows its budget).
     Text replace_plain(const Text& input) const { return chain_.apply_all(input); }
 
-private:
+  private:
     // Longer groups are left to the reader: the interpreter caps the digits
     // it reads in bases that are not powers of two.
     static constexpr std::size_t kMaxFastDigits = 600;
@@ -319,7 +319,8 @@ private:
     void take_digits(const Action& action, std::uint64_t position) {
         std::uint32_t digits[kMaxRun];
         std::uint32_t rest = action.addend;
-        for (unsigned k = action.count; k > 0; rest /= std::uint32_t(base_)) digits[--k] = rest % std::uint32_t(base_);
+        for (unsigned k = action.count; k > 0; rest /= std::uint32_t(base_))
+            digits[--k] = rest % std::uint32_t(base_);
         for (unsigned k = 0; k < action.count; ++k) take_digit(digits[k], position);
     }
 
@@ -364,8 +365,8 @@ private:
     std::uint32_t fast_digit_limit_;  // digits below this are read natively
     bool single_state_;
     ReplaceChain chain_;
-    std::vector<Action> actions_;  // per transducer state and symbol
-    std::unique_ptr<Action[], FreeTable> table_;  // per tabled state and character
+    std::vector<Action> actions_;                                // per transducer state and symbol
+    std::unique_ptr<Action[], FreeTable> table_;                 // per tabled state and character
     std::size_t pair_width_ = 0;                                 // symbols per pair table row
     std::unique_ptr<std::uint8_t[], FreeTable> narrow_symbols_;  // per character up to U+FFFF
     std::unique_ptr<PairAction[], FreeTable> pairs_;             // per state, symbol, symbol

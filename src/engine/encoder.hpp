@@ -13,7 +13,7 @@
 namespace engine {
 
 class Encoder {
-public:
+  public:
     // `base` must be at least 2.
     Encoder(std::uint64_t base, std::vector<Pass> passes);
 
@@ -34,7 +34,6 @@ public:
         return true;
     }
 
-
     template <typename Sink>
     bool finish(Sink& sink) {
         ReplaceChain::Step step;
@@ -47,7 +46,7 @@ public:
     // The same result by whole-text passes, for any input and alphabet.
     Text encode_plain(const Text& input) const;
 
-private:
+  private:
     struct Piece {
         std::uint32_t next;
         std::uint32_t offset;

@@ -14,7 +14,7 @@ namespace engine {
 
 template <typename Engine>
 class EngineCache {
-public:
+  public:
     struct Key {
         std::int64_t base;
         std::vector<Pass> passes;
@@ -31,7 +31,7 @@ public:
 
     // An engine lent out for one call; it returns to the cache afterwards.
     class Lease {
-    public:
+      public:
         Lease(EngineCache& cache, Key key, std::unique_ptr<Engine> engine)
             : cache_(cache), key_(std::move(key)), engine_(std::move(engine)) {}
         Lease(const Lease&) = delete;
@@ -39,7 +39,7 @@ public:
         ~Lease() { cache_.give_back(std::move(key_), std::move(engine_)); }
         Engine& operator*() const { return *engine_; }
 
-    private:
+      private:
         EngineCache& cache_;
         Key key_;
         std::unique_ptr<Engine> engine_;
@@ -63,7 +63,7 @@ public:
         return Lease(*this, std::move(key), std::move(engine));
     }
 
-private:
+  private:
     struct Entry {
         Key key;
         std::unique_ptr<Engine> engine;

@@ -27,7 +27,8 @@ std::vector<std::uint32_t> borders_of(const Text& pattern) {
 ReplaceChain::ReplaceChain(std::vector<Pass> passes, const Text& distinct) {
     for (Pass& pass : passes) {
         std::vector<std::uint32_t> border = borders_of(pass.pattern);
-        stages_.push_back({std::move(pass.pattern), std::move(pass.replacement), std::move(border)});
+        stages_.push_back(
+            {std::move(pass.pattern), std::move(pass.replacement), std::move(border)});
     }
     index_symbols(distinct);
     StageStates start(stages_.size(), 0);
@@ -52,7 +53,8 @@ void ReplaceChain::index_symbols(const Text& distinct) {
             page = static_cast<std::uint16_t>(symbol_pages_.size() >> 8);
             symbol_pages_.resize(symbol_pages_.size() + 256, kOtherSymbol);
         }
-        symbol_pages_[std::size_t(page) << 8 | (c & 0xFF)] = static_cast<Symbol>(representatives_.size());
+        symbol_pages_[std::size_t(page) << 8 | (c & 0xFF)] =
+            static_cast<Symbol>(representatives_.size());
         representatives_.push_back(c);
     }
 }

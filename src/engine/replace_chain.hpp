@@ -23,7 +23,7 @@ struct Pass {
 };
 
 class ReplaceChain {
-public:
+  public:
     using State = std::uint32_t;
     using Symbol = std::uint32_t;  // a class of input characters
 
@@ -69,7 +69,7 @@ public:
     // the fallback for alphabets whose transducer would be too large.
     Text apply_all(const Text& text) const;
 
-private:
+  private:
     static constexpr State kUnknown = 0xFFFFFFFF;
     using StageStates = std::vector<std::uint32_t>;
 

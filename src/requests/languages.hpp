@@ -11,8 +11,12 @@ struct Symbol {
     int digit;  // -1 for the separator entry
     const char* text;
 };
-constexpr Symbol digit(int value) { return {value, nullptr}; }
-constexpr Symbol separator(const char* text) { return {-1, text}; }
+constexpr Symbol digit(int value) {
+    return {value, nullptr};
+}
+constexpr Symbol separator(const char* text) {
+    return {-1, text};
+}
 
 enum class Direction { encode, decode };
 
@@ -22,37 +26,93 @@ struct Icon {
 };
 
 struct Row {
-    const char* label;        // the direction label of the drop-down list
-    const char* language;     // the language's own name, as in the label
-    const char* english;      // its English alias
+    const char* label;     // the direction label of the drop-down list
+    const char* language;  // the language's own name, as in the label
+    const char* english;   // its English alias
     Direction direction;
     const char* value_list[4];
     Symbol numbers_list[4];
-    std::size_t size;         // entries used of both lists
-    bool monkey_draw;         // the icon is drawn at random between the monkey pictures
-    Icon icon;                // the icon, or the one for a draw of 1 or 2
+    std::size_t size;  // entries used of both lists
+    bool monkey_draw;  // the icon is drawn at random between the monkey pictures
+    Icon icon;         // the icon, or the one for a draw of 1 or 2
 };
 
 // A draw of 0 shows the second monkey picture.
 constexpr Icon monkey_draw_zero{"monkey_cp", 6};
 
 inline constexpr Row rows[] = {
-    {"人语→气泡语", "气泡语", "bubble", Direction::encode, {"O", "o", "0"},
-     {digit(1), digit(0), separator(" ")}, 3, false, {"qipaoyu", 2}},
-    {"气泡语→人语", "气泡语", "bubble", Direction::decode, {"0", "O", "o"},
-     {separator(" "), digit(1), digit(0)}, 3, false, {"qipaoyu", 2}},
-    {"人语→鸽语", "鸽语", "pigeon", Direction::encode, {"哩", "鸽", "咕", " "},
-     {digit(2), digit(1), digit(0), separator(" ")}, 4, false, {"gezi", 3}},
-    {"鸽语→人语", "鸽语", "pigeon", Direction::decode, {"哩", "鸽", "咕", " "},
-     {digit(2), digit(1), digit(0), separator(" ")}, 4, false, {"gezi", 3}},
-    {"人语→猫语", "猫语", "cat", Direction::encode, {"喵喵喵！", "喵喵？", "喵", ","},
-     {digit(2), digit(0), digit(1), separator("喵呜~ ")}, 4, false, {"tabbit", 4}},
-    {"猫语→人语", "猫语", "cat", Direction::decode, {"喵呜~", "喵喵喵！", "喵喵？", "喵"},
-     {separator(""), digit(2), digit(0), digit(1)}, 4, false, {"tabbit", 4}},
-    {"人语→猴语", "猴语", "monkey", Direction::encode, {"吱吱", "唧唧", " "},
-     {digit(1), digit(0), separator(" ")}, 3, true, {"monkey", 5}},
-    {"猴语→人语", "猴语", "monkey", Direction::decode, {"吱吱", "唧唧", " "},
-     {digit(1), digit(0), separator(" ")}, 3, true, {"monkey", 5}},
+    {"人语→气泡语",
+     "气泡语",
+     "bubble",
+     Direction::encode,
+     {"O", "o", "0"},
+     {digit(1), digit(0), separator(" ")},
+     3,
+     false,
+     {"qipaoyu", 2}},
+    {"气泡语→人语",
+     "气泡语",
+     "bubble",
+     Direction::decode,
+     {"0", "O", "o"},
+     {separator(" "), digit(1), digit(0)},
+     3,
+     false,
+     {"qipaoyu", 2}},
+    {"人语→鸽语",
+     "鸽语",
+     "pigeon",
+     Direction::encode,
+     {"哩", "鸽", "咕", " "},
+     {digit(2), digit(1), digit(0), separator(" ")},
+     4,
+     false,
+     {"gezi", 3}},
+    {"鸽语→人语",
+     "鸽语",
+     "pigeon",
+     Direction::decode,
+     {"哩", "鸽", "咕", " "},
+     {digit(2), digit(1), digit(0), separator(" ")},
+     4,
+     false,
+     {"gezi", 3}},
+    {"人语→猫语",
+     "猫语",
+     "cat",
+     Direction::encode,
+     {"喵喵喵！", "喵喵？", "喵", ","},
+     {digit(2), digit(0), digit(1), separator("喵呜~ ")},
+     4,
+     false,
+     {"tabbit", 4}},
+    {"猫语→人语",
+     "猫语",
+     "cat",
+     Direction::decode,
+     {"喵呜~", "喵喵喵！", "喵喵？", "喵"},
+     {separator(""), digit(2), digit(0), digit(1)},
+     4,
+     false,
+     {"tabbit", 4}},
+    {"人语→猴语",
+     "猴语",
+     "monkey",
+     Direction::encode,
+     {"吱吱", "唧唧", " "},
+     {digit(1), digit(0), separator(" ")},
+     3,
+     true,
+     {"monkey", 5}},
+    {"猴语→人语",
+     "猴语",
+     "monkey",
+     Direction::decode,
+     {"吱吱", "唧唧", " "},
+     {digit(1), digit(0), separator(" ")},
+     3,
+     true,
+     {"monkey", 5}},
 };
 
 constexpr std::size_t row_count = sizeof(rows) / sizeof(rows[0]);

@@ -38,7 +38,8 @@ Text replace_all(const Text& text, const Text& pattern, const Text& replacement)
         return result + replacement;
     }
     std::size_t at = 0;
-    for (std::size_t found; (found = text.find(pattern, at)) != Text::npos; at = found + pattern.size()) {
+    for (std::size_t found; (found = text.find(pattern, at)) != Text::npos;
+         at = found + pattern.size()) {
         result.append(text, at, found - at);
         result += replacement;
     }
@@ -69,7 +70,8 @@ Text reference_encode(const Text& input, unsigned base, const std::vector<Pass>&
 }
 
 // Decoding where every group is plain digits; false for any other group.
-bool reference_decode(const Text& input, unsigned base, const std::vector<Pass>& passes, Text& out) {
+bool reference_decode(const Text& input, unsigned base, const std::vector<Pass>& passes,
+                      Text& out) {
     const Text replaced = reference_passes(input, passes);
     out.clear();
     std::size_t i = 0;
@@ -142,8 +144,9 @@ void worked_examples() {
 }
 
 void whitespace_is_the_interpreters() {
-    const Text blanks = U"\t\n\v\f\r\x1c\x1d\x1e\x1f \x85\xa0\u1680\u2000\u2001\u2002\u2003\u2004"
-                        U"\u2005\u2006\u2007\u2008\u2009\u200a\u2028\u2029\u202f\u205f\u3000";
+    const Text blanks =
+        U"\t\n\v\f\r\x1c\x1d\x1e\x1f \x85\xa0\u1680\u2000\u2001\u2002\u2003\u2004"
+        U"\u2005\u2006\u2007\u2008\u2009\u200a\u2028\u2029\u202f\u205f\u3000";
     int count = 0;
     for (CodePoint c = 0; c <= engine::kMaxCodePoint; ++c) count += engine::is_whitespace(c);
     check(count == 29, "exactly 29 whitespace characters");
@@ -184,7 +187,8 @@ void random_alphabets_match_whole_text_passes() {
         const Text expected = reference_encode(input, base, encoding);
         check(encode(encoder, input, 1 + random() % 5) == expected, "encoder in pieces", seed);
 
-        const Text encoded = random() % 2 ? expected : random_text(random, U"0123 abAB喵吱！~\t", 30);
+        const Text encoded =
+            random() % 2 ? expected : random_text(random, U"0123 abAB喵吱！~\t", 30);
         const std::vector<Pass> decoding = random_alphabet(random, base, false);
         Text want, got_narrow, got_wide;
         const bool readable = reference_decode(encoded, base, decoding, want);
@@ -192,7 +196,8 @@ void random_alphabets_match_whole_text_passes() {
         const bool narrow_ok = decode<char16_t>(narrow, encoded, 1 + random() % 7, got_narrow);
         engine::Decoder wide(base, decoding);
         const bool wide_ok = decode<char32_t>(wide, encoded, 1 + random() % 7, got_wide);
-        check(narrow_ok == readable && wide_ok == readable, "decoder accepts what the reference reads", seed);
+        check(narrow_ok == readable && wide_ok == readable,
+              "decoder accepts what the reference reads", seed);
         if (readable) check(got_narrow == want && got_wide == want, "decoder result", seed);
     }
 }
@@ -262,7 +267,8 @@ void cached_engines_start_afresh() {
         (*lease).feed(U"ab", 2, sink);
         (*lease).finish(sink);
     }
-    check(second == U"OOooooO0OOoooOo", "an engine left mid-text starts a new text when lent again");
+    check(second == U"OOooooO0OOoooOo",
+          "an engine left mid-text starts a new text when lent again");
 }
 
 }  // namespace
