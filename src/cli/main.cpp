@@ -1,0 +1,12 @@
+// mirelo: the joke languages on the command line.
+#include <string>
+#include <vector>
+
+#include "cli/run.hpp"
+#include "cli/system_io.hpp"
+
+int main(int argc, char** argv) {
+    std::vector<std::string> arguments = cli::system_io::utf8_arguments(argc, argv);
+    if (!arguments.empty()) arguments.erase(arguments.begin());
+    return cli::run(arguments);
+}

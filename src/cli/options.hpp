@@ -1,0 +1,34 @@
+// The command line: which translation, which language, which input.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "requests/languages.hpp"
+
+namespace cli {
+
+enum class Action { encode, decode, detect, help, version };
+
+struct Invocation {
+    Action action = Action::help;
+    const languages::Row* row = nullptr;            // encode and decode
+    std::string file;                               // empty for standard input
+    std::size_t chunk_size = std::size_t(1) << 17;  // bytes per read
+};
+
+struct ParsedArguments {
+    bool ok;
+    Invocation invocation;
+    std::string error;  // when not ok
+};
+
+// `arguments` without the program name.
+ParsedArguments parse_arguments(const std::vector<std::string>& arguments);
+
+// The row of `direction` for a language's own name or its English alias
+// (in any letter case), or nullptr.
+const languages::Row* find_language(const std::string& name, languages::Direction direction);
+
+}  // namespace cli

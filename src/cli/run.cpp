@@ -1,0 +1,135 @@
+#include "cli/run.hpp"
+
+#include <memory>
+
+#include "cli/detection.hpp"
+#include "cli/options.hpp"
+#include "cli/system_io.hpp"
+#include "cli/translation.hpp"
+#include "cli/usage.hpp"
+#include "cli/utf8_input.hpp"
+#include "cli/utf8_output.hpp"
+
+namespace cli {
+
+namespace {
+
+void write_text(int fd, const std::string& text) {
+    std::string ignored;
+    system_io::write_all(fd, text.data(), text.size(), ignored);
+}
+
+void report(const std::string& message) {
+    write_text(system_io::kStandardError, "mirelo: " + message + "\n");
+}
+
+struct Input {
+    int fd;
+    std::string name;  // for messages
+};
+
+// Hands the decoded characters to the translator until it fails.
+template <typename Translator>
+struct CharacterSink {
+    Translator& translator;
+    Utf8Output& out;
+    bool ok = true;
+    template <typename CharT>
+    void operator()(const CharT* text, std::size_t length) {
+        if (ok) ok = translator.feed(text, length, out);
+    }
+};
+
+// On failure: what was written must not pass for a translation.
+void abandon_output(Utf8Output& out, const system_io::Retraction& retraction) {
+    out.drop();
+    if (retraction.possible()) {
+        if (!retraction.retract()) report("could not cut the incomplete output off the file");
+    } else if (out.written() != 0) {
+        report("the " + std::to_string(out.written()) +
+               " bytes written before the error are incomplete: discard them");
+    }
+}
+
+// Reads the input in chunks through the translator. A read that returns less
+// than asked for means the writer is slow: what is ready goes out at once.
+template <typename Translator>
+int translate(Translator& translator, const Input& input, std::size_t chunk_size) {
+    Utf8Output out(system_io::kStandardOutput);
+    const system_io::Retraction retraction(system_io::kStandardOutput);
+    std::unique_ptr<unsigned char[]> chunk(new unsigned char[chunk_size]);
+    Utf8Input utf8;
+    CharacterSink<Translator> sink{translator, out};
+    std::string failure;
+    for (;;) {
+        std::string error;
+        const long long got = system_io::read_some(input.fd, chunk.get(), chunk_size, error);
+        if (got < 0) {
+            failure = input.name + ": " + error;
+            break;
+        }
+        const bool decoded =
+            got == 0 ? utf8.finish() : utf8.decode(chunk.get(), std::size_t(got), sink);
+        if (sink.ok && decoded && got == 0) sink.ok = translator.finish(out);
+        if (!sink.ok) {
+            failure = input.name + ": " + translator.failure_text();
+        } else if (!decoded) {
+            failure = input.name + ": invalid UTF-8 at byte offset " +
+                      std::to_string(utf8.error_offset()) + ": " + utf8.error_reason();
+        } else if ((got == 0 || std::size_t(got) < chunk_size) && !out.flush()) {
+            failure = "cannot write the output: " + out.error();
+        }
+        if (!failure.empty() || got == 0) break;
+    }
+    if (failure.empty()) return kSuccess;
+    report(failure);
+    abandon_output(out, retraction);
+    return kBadInput;
+}
+
+int translate(const Invocation& invocation, const Input& input) {
+    if (invocation.action == Action::encode) {
+        EncodingStream stream(*invocation.row);
+        return translate(stream, input, invocation.chunk_size);
+    }
+    if (invocation.action == Action::decode) {
+        DecodingStream stream(*invocation.row);
+        return translate(stream, input, invocation.chunk_size);
+    }
+    Detection detection;
+    return translate(detection, input, invocation.chunk_size);
+}
+
+}  // namespace
+
+int run(const std::vector<std::string>& arguments) {
+    system_io::use_binary_standard_streams();
+    const ParsedArguments parsed = parse_arguments(arguments);
+    if (!parsed.ok) {
+        report(parsed.error);
+        write_text(system_io::kStandardError, kUsageHint);
+        return kBadUsage;
+    }
+    const Invocation& invocation = parsed.invocation;
+    if (invocation.action == Action::help) {
+        write_text(system_io::kStandardOutput, kHelpText);
+        return kSuccess;
+    }
+    if (invocation.action == Action::version) {
+        write_text(system_io::kStandardOutput, std::string("mirelo ") + kVersion + "\n");
+        return kSuccess;
+    }
+    if (invocation.file.empty())
+        return translate(invocation, Input{system_io::kStandardInput, "standard input"});
+    std::string error;
+    const int fd = system_io::open_for_reading(invocation.file, error);
+    if (fd < 0) {
+        report(invocation.file + ": " + error);
+        return kBadInput;
+    }
+    const int status = translate(invocation, Input{fd, invocation.file});
+    system_io::close_file(fd);
+    return status;
+}
+
+}  // namespace cli

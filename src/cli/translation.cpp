@@ -1,0 +1,75 @@
+#include "cli/translation.hpp"
+
+#include <cstdio>
+
+#include "requests/language_passes.hpp"
+
+namespace cli {
+
+namespace {
+
+engine::Encoder encoder_of(const languages::Row& row) {
+    languages::Alphabet alphabet = languages::alphabet_of(row);
+    return engine::Encoder(std::uint64_t(alphabet.base), std::move(alphabet.passes));
+}
+
+engine::Decoder decoder_of(const languages::Row& row) {
+    languages::Alphabet alphabet = languages::alphabet_of(row);
+    return engine::Decoder(alphabet.base, std::move(alphabet.passes));
+}
+
+std::string code_point_text(engine::CodePoint c) {
+    char text[16];
+    std::snprintf(text, sizeof(text), "U+%04X", unsigned(c));
+    return text;
+}
+
+std::string problem_text(GroupProblem problem, const languages::Row& row) {
+    switch (problem) {
+        case GroupProblem::too_many_digits:
+            return "has more than " + std::to_string(kMaxDigitsOfOtherBases) + " digits";
+        case GroupProblem::negative:
+            return "is a negative number";
+        case GroupProblem::too_large:
+            return "is a number above " + code_point_text(engine::kMaxCodePoint);
+        default:
+            return "is not a number in base " + std::to_string(row.size - 1);
+    }
+}
+
+}  // namespace
+
+std::string language_name(const languages::Row& row) {
+    return std::string(row.language) + " (" + row.english + ")";
+}
+
+std::string describe(const DecodeFailure& failure, const languages::Row& row) {
+    const std::string group =
+        "the group at character offset " + std::to_string(failure.position) + " ";
+    switch (failure.kind) {
+        case DecodeFailure::Kind::unreadable_group:
+            return group + problem_text(failure.problem, row);
+        case DecodeFailure::Kind::lone_surrogate:
+            return group + "is the lone surrogate " + code_point_text(failure.surrogate) +
+                   ", which UTF-8 cannot hold";
+        case DecodeFailure::Kind::too_large:
+            return "the alphabet's tables outgrew their memory budget";
+        default:
+            return "no failure";
+    }
+}
+
+EncodingStream::EncodingStream(const languages::Row& row) : encoder_(encoder_of(row)) {}
+
+std::string EncodingStream::failure_text() const {
+    return "the alphabet's tables outgrew their memory budget";
+}
+
+DecodingStream::DecodingStream(const languages::Row& row)
+    : row_(row), decoder_(decoder_of(row)), reader_{unsigned(row.size - 1), decoder_, failure_} {}
+
+std::string DecodingStream::failure_text() const {
+    return "the text is not in " + language_name(row_) + ": " + describe(failure_, row_);
+}
+
+}  // namespace cli

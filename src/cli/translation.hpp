@@ -1,0 +1,129 @@
+// Streaming translation of one language row: characters in, UTF-8 out.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "cli/group_reader.hpp"
+#include "cli/utf8_output.hpp"
+#include "engine/decoder.hpp"
+#include "engine/encoder.hpp"
+#include "requests/languages.hpp"
+
+namespace cli {
+
+// Why a decoding stopped.
+struct DecodeFailure {
+    enum class Kind { none, unreadable_group, lone_surrogate, too_large } kind = Kind::none;
+    std::uint64_t position = 0;  // character offset where the group began
+    GroupProblem problem = GroupProblem::none;
+    engine::CodePoint surrogate = 0;
+};
+
+// "鸽语 (pigeon)"
+std::string language_name(const languages::Row& row);
+// What went wrong, as a sentence fragment: "the group at character offset 5 ...".
+std::string describe(const DecodeFailure& failure, const languages::Row& row);
+
+class EncodingStream {
+  public:
+    explicit EncodingStream(const languages::Row& row);
+
+    // False only when the alphabet's tables outgrow their budget, which the
+    // languages of the table never do.
+    template <typename CharT>
+    bool feed(const CharT* text, std::size_t length, Utf8Output& out) {
+        Sink sink{out};
+        return encoder_.feed(text, length, sink);
+    }
+    bool finish(Utf8Output& out) {
+        Sink sink{out};
+        return encoder_.finish(sink);
+    }
+    std::string failure_text() const;
+
+  private:
+    struct Sink {
+        Utf8Output& out;
+        void operator()(const engine::CodePoint* chars, std::size_t length,
+                        engine::CodePoint max_char) {
+            out.put(chars, length, max_char);
+        }
+    };
+    engine::Encoder encoder_;
+};
+
+class DecodingStream {
+  public:
+    explicit DecodingStream(const languages::Row& row);
+    // The reader refers to the stream's own members.
+    DecodingStream(const DecodingStream&) = delete;
+    DecodingStream& operator=(const DecodingStream&) = delete;
+
+    // False at the first group that does not read as a character UTF-8 can
+    // hold; failure() tells which and why.
+    template <typename CharT>
+    bool feed(const CharT* text, std::size_t length, Utf8Output& out) {
+        Characters characters{out, decoder_, failure_};
+        return settle(decoder_.feed(text, length, characters, reader_));
+    }
+    bool finish(Utf8Output& out) {
+        Characters characters{out, decoder_, failure_};
+        return settle(decoder_.finish(characters, reader_));
+    }
+
+    const DecodeFailure& failure() const { return failure_; }
+    // "the text is not in 鸽语 (pigeon): the group at ..."
+    std::string failure_text() const;
+    const languages::Row& row() const { return row_; }
+
+  private:
+    // Receives the decoded characters; a lone surrogate is noted, not written.
+    struct Characters {
+        Utf8Output& out;
+        const engine::Decoder& decoder;
+        DecodeFailure& failure;
+        void operator()(engine::CodePoint c) {
+            if ((c & ~engine::CodePoint(0x7FF)) != 0xD800) {
+                out.put(c);
+            } else if (failure.kind == DecodeFailure::Kind::none) {
+                failure.kind = DecodeFailure::Kind::lone_surrogate;
+                failure.position = decoder.group_position();
+                failure.surrogate = c;
+            }
+        }
+    };
+    // Reads the groups the engine leaves to its caller.
+    struct Reader {
+        unsigned base;
+        const engine::Decoder& decoder;
+        DecodeFailure& failure;
+        bool operator()(const engine::Text& group, Characters& characters) {
+            if (failure.kind != DecodeFailure::Kind::none) return false;
+            const GroupValue value = read_group(group, base);
+            if (value.problem != GroupProblem::none) {
+                failure.kind = DecodeFailure::Kind::unreadable_group;
+                failure.position = decoder.group_position();
+                failure.problem = value.problem;
+                return false;
+            }
+            characters(value.character);
+            return true;
+        }
+    };
+
+    bool settle(engine::Decoder::Status status) {
+        if (status == engine::Decoder::Status::too_large &&
+            failure_.kind == DecodeFailure::Kind::none)
+            failure_.kind = DecodeFailure::Kind::too_large;
+        return failure_.kind == DecodeFailure::Kind::none;
+    }
+
+    const languages::Row& row_;
+    engine::Decoder decoder_;
+    DecodeFailure failure_;
+    Reader reader_;
+};
+
+}  // namespace cli
