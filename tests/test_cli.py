@@ -1,0 +1,414 @@
+"""The mirelo command line: its translations agree with the window's
+directions, it streams with the same result in any chunking and in bounded
+memory, and every error gives its message and exit status."""
+
+import os
+import random
+import re
+import subprocess
+import sys
+import threading
+import unicodedata
+
+import pytest
+
+EXE_SUFFIX = ".exe" if os.name == "nt" else ""
+MIRELO = os.path.join(os.path.dirname(sys.executable), "mirelo" + EXE_SUFFIX)
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+
+# name, English alias, encoding label, decoding label
+LANGUAGES = [
+    ("气泡语", "bubble", "人语→气泡语", "气泡语→人语"),
+    ("鸽语", "pigeon", "人语→鸽语", "鸽语→人语"),
+    ("猫语", "cat", "人语→猫语", "猫语→人语"),
+    ("猴语", "monkey", "人语→猴语", "猴语→人语"),
+]
+ALIASES = [language[1] for language in LANGUAGES]
+BASE = {"bubble": 2, "pigeon": 3, "cat": 3, "monkey": 2}
+# What a decoder may meet: the syllables, and what is not quite a syllable.
+SYLLABLES = {
+    "bubble": ["O", "o", "0"],
+    "pigeon": ["哩", "鸽", "咕"],
+    "cat": ["喵喵喵！", "喵喵？", "喵", "喵呜~", "呜", "~", "！"],
+    "monkey": ["吱吱", "唧唧", "吱", "唧"],
+}
+NOISE = [" ", " ", "  ", "\t", "\n", "\u3000", "\x85", "0", "1", "2", "3", "_", "__", "+",
+         "-", "b", "B", "0b", "x", "\uff10", "\uff11", "\uff12", "\u0661", "\u0660", "X",
+         "\x00", "\U0001d7ce"]
+
+
+def mirelo_run(args, data=b"", timeout=60):
+    return subprocess.run([MIRELO] + list(args), input=data, stdout=subprocess.PIPE,
+                          stderr=subprocess.PIPE, timeout=timeout)
+
+
+def error_text(completed):
+    return completed.stderr.decode("utf-8")
+
+
+@pytest.fixture(scope="module")
+def installed():
+    assert os.path.isfile(MIRELO), "the mirelo program is not installed next to " + sys.executable
+
+
+@pytest.fixture
+def window(mirelo, installed):
+    """A direction of the window: do_return with that label selected."""
+    shown_icons = []
+    mirelo.run_icon = lambda icon, icon_num: shown_icons.append(icon_num)
+
+    def translate(label, text):
+        mirelo.depot.set(label)
+        return mirelo.do_return(text)
+
+    return translate
+
+
+def random_text(rnd, length):
+    """Ordinary text from every corner of Unicode except the surrogates,
+    which UTF-8 cannot carry."""
+    pools = [
+        lambda: chr(rnd.randint(0x20, 0x7E)),
+        lambda: rnd.choice(" \t\n\r\x0b\x0c\x1c\x1f\x85\xa0\u2028\u3000\x00\x7f"),
+        lambda: chr(rnd.randint(0x4E00, 0x9FFF)),
+        lambda: rnd.choice("喵吱唧哩鸽咕Oo0！？~呜,"),
+        lambda: chr(rnd.randint(0x80, 0xD7FF)),
+        lambda: chr(rnd.randint(0xE000, 0xFFFF)),
+        lambda: chr(rnd.randint(0x10000, 0x10FFFF)),
+    ]
+    return "".join(rnd.choice(pools)() for _ in range(length))
+
+
+def noisy_text(rnd, alias):
+    """Text that is partly in the language: syllables, blanks, digits,
+    signs, prefixes, underscores and other scripts' digits."""
+    pieces = SYLLABLES[alias] * 3 + NOISE
+    return "".join(rnd.choice(pieces) for _ in range(rnd.randint(1, 14)))
+
+
+def has_surrogate(text):
+    return any(0xD800 <= ord(c) <= 0xDFFF for c in text)
+
+
+def assert_same_as_window(window, label, alias, direction, text):
+    """The command gives the window's result, or fails where the window does."""
+    expected = window(label, text)
+    completed = mirelo_run([direction, alias], text.encode("utf-8"))
+    if expected is None or has_surrogate(expected):
+        assert completed.returncode == 1, text
+        reason = "is not in" if expected is None else "lone surrogate"
+        assert reason in error_text(completed), text
+        # Into a pipe, what was ready before the error may have gone out.
+        if completed.stdout:
+            assert error_text(completed).endswith("incomplete: discard them\n")
+    else:
+        assert completed.returncode == 0, (text, error_text(completed))
+        assert completed.stdout == expected.encode("utf-8"), text
+
+
+class TestAgreesWithTheWindow:
+    @pytest.mark.parametrize("name, alias, encode_label, decode_label", LANGUAGES)
+    def test_encoding_and_decoding_random_texts(self, window, name, alias, encode_label,
+                                                decode_label):
+        rnd = random.Random("agree " + alias)
+        texts = [random_text(rnd, rnd.randint(0, 12)) for _ in range(12)]
+        texts.append(random_text(rnd, 3000))
+        for text in texts:
+            encoded = window(encode_label, text)
+            assert encoded is not None
+            by_name = mirelo_run(["encode", name], text.encode("utf-8"))
+            by_alias = mirelo_run(["encode", alias], text.encode("utf-8"))
+            assert by_name.returncode == by_alias.returncode == 0
+            assert by_name.stdout == by_alias.stdout == encoded.encode("utf-8"), text
+            decoded = mirelo_run(["decode", name], by_name.stdout)
+            assert decoded.returncode == 0
+            assert decoded.stdout == window(decode_label, encoded).encode("utf-8")
+            assert decoded.stdout == text.encode("utf-8")
+
+    @pytest.mark.parametrize("name, alias, encode_label, decode_label", LANGUAGES)
+    def test_decoding_texts_partly_in_the_language(self, window, name, alias, encode_label,
+                                                   decode_label):
+        rnd = random.Random("noise " + alias)
+        for _ in range(60):
+            assert_same_as_window(window, decode_label, alias, "decode", noisy_text(rnd, alias))
+
+    @pytest.mark.parametrize("group", [
+        "1", "+1", "-0", "-1", "--1", "+-1", "1_0", "1__0", "_1", "1_", "0b1", "0B1", "0b_1",
+        "0b__1", "0b", "0b_", "-0b1", "+0b_1_0", "0x1", "0o1", "b1", "1b", "\uff11\uff10",
+        "\u0661\u0660\u0660", "1\u0660_\uff11", "\U0001d7cf\U0001d7ce", "\u0662", "0" * 700 + "1",
+        "1" * 21, "1" * 22, "100010000000000000000", "1101100000000000", "0_" * 300 + "1",
+    ])
+    def test_groups_read_as_the_interpreter_reads_them_in_base_2(self, window, group):
+        # ASCII digits pass the monkey alphabet unchanged.
+        assert_same_as_window(window, "猴语→人语", "monkey", "decode", group + " 1")
+
+    @pytest.mark.parametrize("group", [
+        "2", "-2", "1_2", "0b1", "\uff12\uff12", "0" * 4300 + "1", "0" * 4299 + "1",
+        "0_" * 4300 + "1", "0" * 5000, "2" * 12, "2" * 13, "2001121021102", "1100022202222",
+    ])
+    def test_groups_read_as_the_interpreter_reads_them_in_base_3(self, window, group):
+        assert_same_as_window(window, "鸽语→人语", "pigeon", "decode", group)
+
+    def test_a_text_of_blanks_only_decodes_to_nothing(self, window):
+        for name, alias, encode_label, decode_label in LANGUAGES:
+            assert_same_as_window(window, decode_label, alias, "decode", " \t\n\u3000 ")
+            assert_same_as_window(window, decode_label, alias, "decode", "")
+
+
+class TestStreaming:
+    def test_any_chunking_gives_the_bytes_of_a_whole_run(self):
+        rnd = random.Random("chunks")
+        text = random_text(rnd, 400).encode("utf-8")
+        for alias in ALIASES:
+            whole = mirelo_run(["encode", alias], text)
+            assert whole.returncode == 0
+            for size in (1, 2, 3, 5, 7, 64):
+                chunked = mirelo_run(["--chunk-size=%d" % size, "encode", alias], text)
+                assert chunked.stdout == whole.stdout, (alias, size)
+                back = mirelo_run(["--chunk-size=%d" % size, "decode", alias], whole.stdout)
+                assert back.returncode == 0
+                assert back.stdout == text, (alias, size)
+            detected = mirelo_run(["--chunk-size=3", "decode", "--detect"], whole.stdout)
+            assert detected.stdout == text
+
+    def test_output_begins_before_the_input_ends(self):
+        first = mirelo_run(["encode", "cat"], "第一行\n".encode("utf-8")).stdout + b" "
+        second = mirelo_run(["encode", "cat"], "第二行".encode("utf-8")).stdout
+        process = subprocess.Popen([MIRELO, "decode", "cat"], stdin=subprocess.PIPE,
+                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        received = []
+        reader = threading.Thread(target=lambda: received.append(process.stdout.read(10)))
+        reader.start()
+        process.stdin.write(first)
+        process.stdin.flush()
+        # A guard against hanging, not a speed limit: the first line must
+        # arrive while standard input is still open.
+        reader.join(timeout=60)
+        arrived_early = list(received)
+        process.stdin.write(second)
+        process.stdin.close()
+        reader.join()
+        rest = process.stdout.read()
+        process.wait(timeout=60)
+        assert arrived_early == ["第一行\n".encode("utf-8")]
+        assert received[0] + rest == "第一行\n第二行".encode("utf-8")
+        assert process.returncode == 0
+
+    def test_large_streams_run_in_bounded_memory(self):
+        if os.name == "nt":
+            pytest.skip("the resource module is POSIX only")
+        # A fresh interpreter whose only child is mirelo: its peak resident
+        # size is that of the command alone. 50 MB go through each pipe.
+        code = """
+import resource, subprocess, sys, threading
+block = %r * ((1 << 20) // %d)
+process = subprocess.Popen(%r, stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+def feed():
+    for _ in range(50):
+        process.stdin.write(block)
+    process.stdin.close()
+threading.Thread(target=feed).start()
+received = 0
+while True:
+    data = process.stdout.read(1 << 20)
+    if not data:
+        break
+    received += len(data)
+process.wait()
+print(process.returncode, received, resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)
+"""
+        cat_hi = "喵喵喵！喵喵喵！喵喵？喵喵？ 喵喵喵？喵喵喵！喵喵喵！喵喵？ ".encode("utf-8")
+        monkey_input = "Hi 中\U0001f600\n".encode("utf-8")
+        for command, alias, unit in (("decode", "cat", cat_hi), ("encode", "monkey", monkey_input)):
+            program = code % (unit, len(unit), [MIRELO, command, alias])
+            completed = subprocess.run([sys.executable, "-c", program], stdout=subprocess.PIPE,
+                                       timeout=600)
+            status, received, peak = completed.stdout.split()
+            assert int(status) == 0
+            assert int(received) > 0
+            peak_bytes = int(peak) * (1 if sys.platform == "darwin" else 1024)
+            assert peak_bytes < 24 << 20, (command, alias, peak_bytes)
+
+
+class TestErrors:
+    def test_invalid_utf8_names_its_byte_offset(self):
+        cases = [
+            (b"ab\xffcd", 2, "byte 0xFF cannot start a character"),
+            (b"Hi\xc3\xa9\x80", 4, "byte 0x80 cannot start a character"),
+            (b"\xe4\xb8A", 0, "byte 0x41 cannot continue the sequence started by 0xE4"),
+            (b"x\xc0\x80", 1, "byte 0xC0 cannot start a character"),
+            (b"xy\xed\xa0\x80", 2, "byte 0xA0 cannot continue the sequence started by 0xED"),
+            (b"\xf4\x90\x80\x80", 0, "byte 0x90 cannot continue the sequence started by 0xF4"),
+            (b"abc\xe4\xb8", 3, "the input ends inside a multi-byte sequence"),
+            # The same faults inside longer text.
+            (b"0123456789\xed\xa0\x80abcdefgh", 10,
+             "byte 0xA0 cannot continue the sequence started by 0xED"),
+            ("一二三".encode() + b"\xe0\x80\xaf" + "四五六".encode(), 9,
+             "byte 0x80 cannot continue the sequence started by 0xE0"),
+            ("一二三".encode() + b"\xc1\xbf" + "四五六".encode(), 9,
+             "byte 0xC1 cannot start a character"),
+            ("一二三".encode() + b"\xe4\xb8\xc0" + "四五六".encode(), 9,
+             "byte 0xC0 cannot continue the sequence started by 0xE4"),
+            ("一二三".encode() + b"\xf0\x8f\xbf\xbf" + "四五六".encode(), 9,
+             "byte 0x8F cannot continue the sequence started by 0xF0"),
+        ]
+        for data, offset, reason in cases:
+            for chunk in ("--chunk-size=1", "--chunk-size=4096"):
+                completed = mirelo_run([chunk, "encode", "pigeon"], data)
+                assert completed.returncode == 1
+                assert error_text(completed).startswith(
+                    "mirelo: standard input: invalid UTF-8 at byte offset %d: %s\n"
+                    % (offset, reason)), (data, chunk)
+
+    # A group's offset is that of its first syllable; for syllables of several
+    # characters, any character of that syllable.
+    def assert_group_error(self, alias, text, offsets, problem):
+        name = [language[0] for language in LANGUAGES if language[1] == alias][0]
+        pattern = ("mirelo: standard input: the text is not in %s \\(%s\\): the group at character "
+                   "offset (\\d+) %s\n" % (name, alias, re.escape(problem)))
+        for chunk in ("--chunk-size=1", "--chunk-size=65536"):
+            completed = mirelo_run([chunk, "decode", alias], text.encode("utf-8"))
+            assert completed.returncode == 1
+            match = re.match(pattern, error_text(completed))
+            assert match, (text, chunk, error_text(completed))
+            assert int(match.group(1)) in offsets, (text, chunk)
+
+    def test_text_not_in_the_language_names_the_group_and_its_character_offset(self):
+        cases = [
+            ("pigeon", "哩哩 X", [3], "is not a number in base 3"),
+            ("pigeon", "哩哩咕咕 鸽咕哩哩咕  哩X哩", [12], "is not a number in base 3"),
+            ("bubble", "OooOooo0OOoOooO0-O", [16], "is a negative number"),
+            ("pigeon", "咕" * 4301, [0], "has more than 4300 digits"),
+            ("monkey", "吱吱" * 22, [0, 1], "is a number above U+10FFFF"),
+            ("cat", "喵喵喵！喵 喵呜~喵喵？x", [9, 10, 11], "is not a number in base 3"),
+        ]
+        for alias, text, offsets, problem in cases:
+            self.assert_group_error(alias, text, offsets, problem)
+
+    def test_a_lone_surrogate_cannot_be_written(self):
+        syllables = {"1": "吱吱", "0": "唧唧"}
+        text = "".join(syllables[digit] for digit in format(0xD800, "b"))
+        self.assert_group_error("monkey", text, [0, 1],
+                                "is the lone surrogate U+D800, which UTF-8 cannot hold")
+        completed = mirelo_run(["decode", "monkey"], text.encode("utf-8"))
+        assert completed.stdout == b""
+
+    def test_files_are_read_and_a_missing_one_is_named(self, tmp_path):
+        source = tmp_path / "hi.txt"
+        source.write_bytes("Hi".encode("utf-8"))
+        completed = mirelo_run(["encode", "bubble", str(source)])
+        assert completed.stdout == b"OooOooo0OOoOooO"
+        missing = str(tmp_path / "missing.txt")
+        completed = mirelo_run(["encode", "bubble", missing])
+        assert completed.returncode == 1
+        assert error_text(completed).startswith("mirelo: %s: " % missing)
+        assert "No such file" in error_text(completed)
+        completed = mirelo_run(["encode", "bubble", str(tmp_path)])
+        assert completed.returncode == 1
+        assert error_text(completed).startswith("mirelo: %s: " % tmp_path)
+
+    @pytest.mark.parametrize("args, message", [
+        ([], "missing command: encode or decode"),
+        (["translate", "cat"], "unknown command 'translate' (use encode or decode)"),
+        (["encode"], "missing language after 'encode'"),
+        (["decode", "dog"], "unknown language 'dog' (choose one of 气泡语 (bubble), 鸽语 "
+                            "(pigeon), 猫语 (cat), 猴语 (monkey))"),
+        (["encode", "猫"], "unknown language '猫'"),
+        (["encode", "cat", "a", "b"], "too many arguments"),
+        (["decode", "--detect", "a", "b"], "too many arguments"),
+        (["encode", "--detect"], "--detect goes with decode, not encode"),
+        (["encode", "--fast", "cat"], "unknown option '--fast'"),
+        (["--chunk-size=0", "encode", "cat"], "invalid chunk size in '--chunk-size=0'"),
+    ])
+    def test_bad_usage_exits_with_2(self, args, message):
+        completed = mirelo_run(args, b"Hi")
+        assert completed.returncode == 2
+        assert error_text(completed).startswith("mirelo: " + message)
+        assert error_text(completed).endswith("Try 'mirelo --help' for more information.\n")
+        assert completed.stdout == b""
+
+    def test_language_names_in_any_letter_case_and_dash_for_standard_input(self):
+        completed = mirelo_run(["encode", "PIGEON", "-"], b"Hi")
+        assert completed.stdout == "哩哩咕咕 鸽咕哩哩咕".encode("utf-8")
+        completed = mirelo_run(["decode", "--", "Cat"], "喵喵？".encode("utf-8"))
+        assert completed.stdout == b"\x00"
+
+    def test_help_and_version(self):
+        completed = mirelo_run(["--help"])
+        assert completed.returncode == 0
+        text = completed.stdout.decode("utf-8")
+        assert text.startswith("Usage: mirelo encode LANGUAGE [FILE]\n")
+        for name, alias, _, _ in LANGUAGES:
+            assert re.search(r"^  %s +%s$" % (name, alias), text, re.M)
+        assert "--detect" in text and "Exit status" in text and "discard" in text
+        assert mirelo_run(["encode", "cat", "-h"]).stdout == completed.stdout
+        with open(os.path.join(ROOT, "pyproject.toml"), encoding="utf-8") as project:
+            version = re.search(r'^version = "([^"]+)"', project.read(), re.M).group(1)
+        completed = mirelo_run(["--version"])
+        assert (completed.returncode, completed.stdout) == (0, ("mirelo %s\n" % version).encode())
+
+
+class TestNothingPartialPassesForSuccess:
+    # Enough valid text that output is written before the error arrives.
+    VALID = ("猫" * 200000).encode("utf-8")
+
+    def encoded_then_broken(self):
+        return mirelo_run(["encode", "monkey"], self.VALID).stdout + "吱吱X".encode("utf-8")
+
+    def test_a_regular_file_is_cut_back_to_what_it_held(self, tmp_path):
+        data = self.encoded_then_broken()
+        target = tmp_path / "out.txt"
+        for mode, before in (("wb", b""), ("ab", b"kept\n")):
+            target.write_bytes(before)
+            with open(str(target), mode) as out:
+                completed = subprocess.run([MIRELO, "decode", "monkey"], input=data, stdout=out,
+                                           stderr=subprocess.PIPE, timeout=60)
+            assert completed.returncode == 1
+            assert target.read_bytes() == before
+            assert "is not in 猴语" in error_text(completed)
+
+    def test_a_pipe_keeps_what_was_written_and_the_error_says_so(self):
+        completed = mirelo_run(["decode", "monkey"], self.encoded_then_broken())
+        assert completed.returncode == 1
+        assert 0 < len(completed.stdout) <= len(self.VALID)
+        assert self.VALID.startswith(completed.stdout)
+        assert error_text(completed).endswith(
+            "mirelo: the %d bytes written before the error are incomplete: discard them\n"
+            % len(completed.stdout))
+
+
+class TestDetection:
+    def test_each_language_is_found_and_decoded(self):
+        rnd = random.Random("detect")
+        text = random_text(rnd, 500).encode("utf-8")
+        for alias in ALIASES:
+            encoded = mirelo_run(["encode", alias], text).stdout
+            completed = mirelo_run(["decode", "--detect"], encoded)
+            assert (completed.returncode, completed.stdout) == (0, text), alias
+
+    def test_texts_every_language_reads_alike(self):
+        for text, result in ((" \n\u3000", b""), ("", b""), ("1 1\t1", b"\x01\x01\x01")):
+            completed = mirelo_run(["decode", "--detect"], text.encode("utf-8"))
+            assert (completed.returncode, completed.stdout) == (0, result), text
+
+    def test_none_or_several_languages(self):
+        completed = mirelo_run(["decode", "--detect"], b"hello")
+        assert completed.returncode == 1
+        lines = error_text(completed).splitlines()
+        assert lines[0] == "mirelo: standard input: the text is in none of the four languages:"
+        assert lines[1:] == [
+            "  %s (%s): the group at character offset 0 is not a number in base %d"
+            % (name, alias, BASE[alias]) for name, alias, _, _ in LANGUAGES]
+        completed = mirelo_run(["decode", "--detect"], b"1 10")
+        assert completed.returncode == 1
+        assert error_text(completed) == (
+            "mirelo: standard input: the text reads in more than one language, with different "
+            "results: 气泡语 (bubble), 鸽语 (pigeon), 猫语 (cat), 猴语 (monkey)\n")
+
+    def test_the_last_language_standing_must_read_the_rest(self):
+        text = mirelo_run(["encode", "pigeon"], b"Hi").stdout + " 哩哩X".encode("utf-8")
+        completed = mirelo_run(["decode", "--detect"], text)
+        assert completed.returncode == 1
+        assert error_text(completed).startswith(
+            "mirelo: standard input: the text is not in 鸽语 (pigeon): the group at character "
+            "offset 11 ")
