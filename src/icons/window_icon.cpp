@@ -26,15 +26,13 @@ int exists(PyObject* module, PyObject* path) {
     return result ? PyObject_IsTrue(result.get()) : -1;
 }
 
-// Creates the icon folder when it is missing and makes sure it is safe to
-// write into.
+// Creates the icon folder when it is missing.
 bool prepare_icon_folder(PyObject* module) {
     Ref folder = lookup_global(module, kProgramTemp);
     if (!folder) return false;
     int present = exists(module, folder.get());
     if (present < 0) return false;
-    if (!present && !platform::create_icon_folder(module, folder.get())) return false;
-    return platform::check_icon_folder(folder.get());
+    return present || platform::create_icon_folder(module, folder.get());
 }
 
 Ref decode(PyObject* module, PyObject* num_icon) {
@@ -57,7 +55,11 @@ PyObject* make_icon(PyObject* module, PyObject* args, PyObject* kwargs) {
     if (!prepare_icon_folder(module)) return nullptr;
     // Decoding before anything is written: a bad text leaves no file behind.
     Ref content = decode(module, num_icon);
-    if (!content || !icons::write_whole_file(tmp.get(), content.get())) return nullptr;
+    if (!content) return nullptr;
+    // Checked after decoding, right before the write, so that nothing run
+    // in between can swap the folder for a link.
+    if (!platform::check_icon_folder(folder.get())) return nullptr;
+    if (!icons::write_whole_file(tmp.get(), content.get())) return nullptr;
     return tmp.release();
 }
 
