@@ -64,3 +64,5 @@ done
 
 run_cxx_tests "${venvs[-1]}"
 check_formatting
+# A short bounded fuzz run against the plain algorithm; tools/fuzz.sh for longer.
+"$MIRELO_ROOT/tools/fuzz.sh" "${MIRELO_FUZZ_SECONDS:-15}"
