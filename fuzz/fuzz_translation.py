@@ -7,7 +7,6 @@ exception; a difference raises and atheris keeps the input.
 Run: python fuzz/fuzz_translation.py [atheris/libFuzzer options] [CORPUS]
 (see tools/fuzz.sh). Needs a display for the module's window."""
 
-import math
 import os
 import sys
 import tkinter

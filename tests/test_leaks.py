@@ -5,7 +5,6 @@ a warm-up. The harness itself is checked on calls that do leak."""
 
 import json
 import os
-import sys
 from pathlib import Path
 
 import pytest
