@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/utf8_simd.hpp"
 #include "engine/text.hpp"
 
 namespace cli {
@@ -23,14 +24,15 @@ class Utf8Input {
     bool decode(const unsigned char* bytes, std::size_t length, Sink& sink) {
         std::size_t i = 0;
         if (pending_length_ != 0 && !complete_pending(bytes, length, i, sink)) return false;
-        if (units_.size() < length - i) units_.resize(length - i);
+        // The fast path may write a few units beyond the characters it decodes.
+        if (units_.size() < length - i + 16) units_.resize(length - i + 16);
         while (i < length) {
             char16_t* const first = units_.data();
             char16_t* out = first;
             const unsigned char* p = bytes + i;
             const unsigned char* const end = bytes + length;
             engine::CodePoint c = 0;
-            p = decode_common(p, end, out);
+            p = decode_run(p, end, out);
             while (p < end) {
                 if (*p < 0x80) {
                     *out++ = *p++;
@@ -42,7 +44,7 @@ class Utf8Input {
                 if (c > 0xFFFF) break;
                 *out++ = char16_t(c);
                 p += needed;
-                p = decode_common(p, end, out);
+                p = decode_run(p, end, out);
             }
             if (out != first) sink(static_cast<const char16_t*>(first), std::size_t(out - first));
             i = std::size_t(p - bytes);
@@ -76,13 +78,27 @@ class Utf8Input {
 
   private:
     // Decodes as far as it can the common characters, those below U+10000,
-    // stopping before anything else (and shortly before the end): eight
-    // ASCII bytes at once, other characters without calls.
+    // stopping before anything else and shortly before the end. The fast path
+    // goes first; the plain loop takes the windows it leaves.
+    const unsigned char* decode_run(const unsigned char* p, const unsigned char* end,
+                                    char16_t*& out) const {
+        if (!simd_) return decode_common(p, end, std::size_t(end - p), out);
+        for (;;) {
+            p = utf8_simd::decode(p, end, out);
+            const unsigned char* const next = decode_common(p, end, 16, out);
+            if (next == p) return p;
+            p = next;
+        }
+    }
+
+    // The plain loop: eight ASCII bytes at once, other characters without
+    // calls; stops once `span` bytes are done.
     static const unsigned char* decode_common(const unsigned char* p,
-                                              const unsigned char* const end,
+                                              const unsigned char* const end, std::size_t span,
                                               char16_t*& out_units) {
         char16_t* out = out_units;
-        while (end - p >= 8) {
+        const unsigned char* const limit = p + std::min(span, std::size_t(end - p));
+        while (p < limit && end - p >= 8) {
             std::uint64_t word;
             std::memcpy(&word, p, 8);
             if ((word & 0x8080808080808080u) == 0) {
@@ -154,6 +170,7 @@ class Utf8Input {
 
     bool fail(std::uint64_t offset, const unsigned char* bytes, std::size_t available);
 
+    const bool simd_ = utf8_simd::available();
     std::vector<char16_t> units_;
     unsigned char pending_[4] = {};
     std::size_t pending_length_ = 0;

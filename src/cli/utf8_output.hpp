@@ -26,25 +26,16 @@ class Utf8Output {
         size_ += encode(c, buffer_.get() + size_);
     }
     void put(const engine::CodePoint* chars, std::size_t length, engine::CodePoint max_char) {
-        if (max_char > 0xFFFF) {
-            for (std::size_t i = 0; i < length; ++i) put(chars[i]);
+        if (max_char > 0xFFFF || capacity_ - size_ < 3 * length) {
+            put_in_parts(chars, length, max_char);
             return;
         }
-        // Each character's bytes come from a table, stored four at a time:
-        // the spare byte is overwritten by the next character.
-        const std::uint32_t* const table = kBmpTable.entries;
-        while (length > 0) {
-            if (capacity_ - size_ < 3) make_room(3);
-            const std::size_t part = std::min(length, (capacity_ - size_) / 3);
-            char* out = buffer_.get() + size_;
-            for (std::size_t i = 0; i < part; ++i) {
-                const engine::CodePoint c = chars[i];
-                std::memcpy(out, &table[c], 4);
-                out += 1 + (c >= 0x80) + (c >= 0x800);
-            }
-            size_ = std::size_t(out - buffer_.get());
-            chars += part;
-            length -= part;
+        char* const out = buffer_.get() + size_;
+        if (max_char < 0x80) {
+            for (std::size_t i = 0; i < length; ++i) out[i] = char(chars[i]);
+            size_ += length;
+        } else {
+            size_ += std::size_t(encode_bmp(chars, length, max_char, out) - out);
         }
     }
     void put_bytes(const char* bytes, std::size_t length);
@@ -94,6 +85,34 @@ class Utf8Output {
         out[3] = char(0x80 | (c & 0x3F));
         return 4;
     }
+
+    // Characters up to U+FFFF, from the table: each store writes four bytes,
+    // the spare one overwritten by the next character. The syllables of a
+    // language are mostly all of one width, which needs no length per
+    // character.
+    static char* encode_bmp(const engine::CodePoint* chars, std::size_t length,
+                            engine::CodePoint max_char, char* out) {
+        const std::uint32_t* const table = kBmpTable.entries;
+        if (max_char >= 0x800) {
+            engine::CodePoint narrow = 0;
+            for (std::size_t i = 0; i < length; ++i) {
+                const engine::CodePoint c = chars[i];
+                std::memcpy(out + 3 * i, &table[c], 4);
+                narrow |= c < 0x800;
+            }
+            if (narrow == 0) return out + 3 * length;
+        }
+        for (std::size_t i = 0; i < length; ++i) {
+            const engine::CodePoint c = chars[i];
+            std::memcpy(out, &table[c], 4);
+            out += 1 + (c >= 0x80) + (c >= 0x800);
+        }
+        return out;
+    }
+
+    // Characters that do not fit the block, or lie above U+FFFF.
+    void put_in_parts(const engine::CodePoint* chars, std::size_t length,
+                      engine::CodePoint max_char);
 
     // Writes the block out, or in memory grows it, so that `needed` bytes fit.
     void make_room(std::size_t needed);
