@@ -37,6 +37,12 @@ NOISE = [" ", " ", "  ", "\t", "\n", "\u3000", "\x85", "0", "1", "2", "3", "_", 
          "\x00", "\U0001d7ce"]
 
 
+# Overlong forms, surrogates, values above U+10FFFF, cut sequences.
+BAD_SEQUENCES = [b"\xed\xa0\x80", b"\xed\xbf\xbf", b"\xe0\x80\xaf", b"\xe0\x9f\xbf", b"\xc0\xaf",
+                 b"\xc1\xbf", b"\xf4\x90\x80\x80", b"\xf0\x8f\xbf\xbf", b"\xf8\x88\x80\x80",
+                 b"\xc2", b"\xe4\xb8", b"\xf0\x9f\x98", b"\xbf", b"\xff"]
+
+
 def mirelo_run(args, data=b"", timeout=60):
     return subprocess.run([MIRELO] + list(args), input=data, stdout=subprocess.PIPE,
                           stderr=subprocess.PIPE, timeout=timeout)
@@ -243,6 +249,8 @@ class TestErrors:
             # The same faults inside longer text.
             (b"0123456789\xed\xa0\x80abcdefgh", 10,
              "byte 0xA0 cannot continue the sequence started by 0xED"),
+            ("喵喵喵".encode() + b"\xed\xa0\x80" + "喵喵喵喵喵".encode(), 9,
+             "byte 0xA0 cannot continue the sequence started by 0xED"),
             ("一二三".encode() + b"\xe0\x80\xaf" + "四五六".encode(), 9,
              "byte 0x80 cannot continue the sequence started by 0xE0"),
             ("一二三".encode() + b"\xc1\xbf" + "四五六".encode(), 9,
@@ -259,6 +267,39 @@ class TestErrors:
                 assert error_text(completed).startswith(
                     "mirelo: standard input: invalid UTF-8 at byte offset %d: %s\n"
                     % (offset, reason)), (data, chunk)
+
+    def test_random_bytes_are_read_as_the_interpreter_reads_utf8(self, window):
+        # Long runs of every width of character with a few damaged bytes, so
+        # that faults fall inside wide stretches of text as well as at edges.
+        rnd = random.Random("utf-8")
+        pieces = [b"a", b" ", "喵".encode(), "！".encode(), "é".encode(), "😀".encode(),
+                  "\ud7ff".encode(), "\ue000".encode(), "\u0800".encode(), "\x80".encode(),
+                  "\U0010ffff".encode(), "\u07ff".encode()]
+        for case in range(300):
+            data = bytearray(b"".join(rnd.choice(pieces) for _ in range(rnd.randint(0, 60))))
+            for _ in range(rnd.randint(0, 2) if data else 0):
+                at = rnd.randrange(len(data))
+                damage = rnd.randrange(4)
+                if damage == 0:
+                    data[at] = rnd.randrange(256)
+                elif damage == 1:
+                    del data[at]
+                elif damage == 2:
+                    data.insert(at, rnd.randrange(0x80, 0x100))
+                else:
+                    data[at:at] = rnd.choice(BAD_SEQUENCES)
+            data = bytes(data)
+            chunk = "--chunk-size=%d" % (rnd.randint(1, 7) if case % 3 == 0 else 65536)
+            completed = mirelo_run([chunk, "encode", "bubble"], data)
+            try:
+                text = data.decode("utf-8")
+            except UnicodeDecodeError as error:
+                assert completed.returncode == 1, data
+                assert error_text(completed).startswith(
+                    "mirelo: standard input: invalid UTF-8 at byte offset %d: " % error.start), data
+            else:
+                assert completed.returncode == 0, data
+                assert completed.stdout == window("人语→气泡语", text).encode("utf-8"), data
 
     # A group's offset is that of its first syllable; for syllables of several
     # characters, any character of that syllable.
