@@ -10,6 +10,8 @@
 #include <io.h>
 #include <sys/stat.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -61,7 +63,6 @@ void use_binary_standard_streams() {
     _setmode(kStandardInput, _O_BINARY);
     _setmode(kStandardOutput, _O_BINARY);
     _setmode(kStandardError, _O_BINARY);
-    SetConsoleOutputCP(CP_UTF8);
 }
 
 std::vector<std::string> utf8_arguments(int, char**) {

@@ -94,11 +94,11 @@ class Utf8Output {
                             engine::CodePoint max_char, char* out) {
         const std::uint32_t* const table = kBmpTable.entries;
         if (max_char >= 0x800) {
-            engine::CodePoint narrow = 0;
+            unsigned narrow = 0;
             for (std::size_t i = 0; i < length; ++i) {
                 const engine::CodePoint c = chars[i];
                 std::memcpy(out + 3 * i, &table[c], 4);
-                narrow |= c < 0x800;
+                narrow |= unsigned(c < 0x800);
             }
             if (narrow == 0) return out + 3 * length;
         }
