@@ -17,8 +17,6 @@ Text common_characters() {
     return characters;
 }
 
-constexpr std::size_t kRowLength = 0x10000;
-
 // Zeroed memory: its pages cost nothing until touched.
 template <typename T>
 T* zeroed(std::size_t count) {
@@ -61,36 +59,56 @@ Decoder::Decoder(std::int64_t base, std::vector<Pass> passes)
     actions_.assign(chain_.symbol_count(), Action{});
     // Zero is Kind::unknown.
     table_.reset(zeroed<Action>(std::size_t(kTableStates) << 16));
-    prepare_pairs();
+    prepare_chunks();
 }
 
 void Decoder::FreeTable::operator()(void* table) const {
     std::free(table);
 }
 
-void Decoder::prepare_pairs() {
+void Decoder::prepare_chunks() {
     const std::size_t symbols = chain_.symbol_count();
-    if (symbols > kMaxPairSymbols || fast_digit_limit_ == 0) return;
-    narrow_symbols_.reset(zeroed<std::uint8_t>(kRowLength));
+    if (symbols > 255 || fast_digit_limit_ == 0) return;
+    for (std::size_t length : {std::size_t(4), std::size_t(2)}) {
+        std::size_t row = 1;
+        for (std::size_t k = 0; k < length; ++k) row *= symbols;
+        if (row * kChunkStates > kChunkEntries) continue;
+        chunk_length_ = length;
+        chunk_row_ = std::uint32_t(row);
+        break;
+    }
+    if (chunk_length_ == 0) return;
+    narrow_symbols_.reset(zeroed<std::uint8_t>(kNarrow));
+    chunk_offsets_.reset(zeroed<std::uint32_t>((chunk_length_ - 1) * kNarrow));
     for (ReplaceChain::Symbol symbol = 1; symbol < symbols; ++symbol) {
         const CodePoint c = chain_.representative(symbol);
-        if (c < kRowLength) narrow_symbols_[c] = std::uint8_t(symbol);
+        if (c >= kNarrow) continue;
+        narrow_symbols_[c] = std::uint8_t(symbol);
+        std::uint32_t weight = 1;
+        for (std::size_t k = chunk_length_ - 1; k-- > 0;) {
+            weight *= std::uint32_t(symbols);
+            chunk_offsets_[k * kNarrow + c] = symbol * weight;
+        }
     }
-    pair_width_ = symbols;
-    pairs_.reset(zeroed<PairAction>(std::size_t(kPairStates) * symbols * symbols));
+    chunks_.reset(zeroed<ChunkAction>(std::size_t(kChunkStates) * chunk_row_));
 }
 
-Decoder::PairAction Decoder::describe_pair(std::uint8_t first, std::uint8_t second) {
-    PairAction action{};
-    action.kind = PairKind::by_character;
-    ReplaceChain::Step one, two;
-    // A character of no symbol of its own stands for itself in the output.
-    if (first == ReplaceChain::kOtherSymbol || second == ReplaceChain::kOtherSymbol ||
-        !chain_.step(state_, first, one) || !chain_.step(one.next, second, two) ||
-        two.next >= kPairStates)
-        return action;
-    Text output(chain_.output(one), one.output_length);
-    output.append(chain_.output(two), two.output_length);
+Decoder::ChunkAction Decoder::describe_chunk(const std::uint8_t* symbols) {
+    ChunkAction action{};
+    action.kind = ChunkKind::by_character;
+    Text output;
+    std::vector<std::uint8_t> made_by;  // which character of the chunk produced each output
+    ReplaceChain::State state = state_;
+    for (std::size_t k = 0; k < chunk_length_; ++k) {
+        ReplaceChain::Step step;
+        // A character of no symbol of its own stands for itself in the output.
+        if (symbols[k] == ReplaceChain::kOtherSymbol || !chain_.step(state, symbols[k], step))
+            return action;
+        output.append(chain_.output(step), step.output_length);
+        made_by.resize(output.size(), std::uint8_t(k));
+        state = step.next;
+    }
+    if (state >= kChunkStates) return action;
     const auto is_fast_digit = [this](CodePoint c) { return c - U'0' < fast_digit_limit_; };
     const auto end_of_digits = [&](std::size_t from) {
         while (from < output.size() && is_fast_digit(output[from])) ++from;
@@ -106,10 +124,10 @@ Decoder::PairAction Decoder::describe_pair(std::uint8_t first, std::uint8_t seco
     action.multiplier = 1;
     for (std::size_t k = 0; k < digits_end; ++k) action.multiplier *= std::uint32_t(base_);
     read(0, digits_end, action.addend);
-    action.first_at = one.output_length == 0 ? 1 : 0;
-    action.next_row = std::uint32_t(std::size_t(two.next) * pair_width_ * pair_width_);
+    action.first_at = digits_end != 0 ? made_by[0] : 0;
+    action.next_row = std::uint32_t(state) * chunk_row_;
     if (digits_end == output.size()) {
-        action.kind = PairKind::digits;
+        action.kind = ChunkKind::digits;
         return action;
     }
     std::size_t after = digits_end;
@@ -118,8 +136,8 @@ Decoder::PairAction Decoder::describe_pair(std::uint8_t first, std::uint8_t seco
     if (after == digits_end || after_end != output.size() || after_end - after > 3) return action;
     action.count_after = std::uint8_t(after_end - after);
     read(after, after_end, action.addend_after);
-    action.after_at = after < one.output_length ? 0 : 1;
-    action.kind = PairKind::split;
+    action.after_at = after < output.size() ? made_by[after] : 0;
+    action.kind = ChunkKind::split;
     return action;
 }
 
@@ -159,7 +177,7 @@ void Decoder::remember(CodePoint c, const ReplaceChain::Step& step) {
     const std::size_t needed = (std::size_t(std::max(state_, step.next)) + 1) * symbols;
     if (actions_.size() < needed) actions_.resize(needed, Action{});
     actions_[std::size_t(state_) * symbols + chain_.symbol_of(c)] = action;
-    if (c < kRowLength && state_ < kTableStates) table_[std::size_t(state_) << 16 | c] = action;
+    if (c < kNarrow && state_ < kTableStates) table_[std::size_t(state_) << 16 | c] = action;
 }
 
 void Decoder::spell_out_group() {

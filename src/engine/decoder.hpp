@@ -33,7 +33,8 @@ class Decoder {
     template <typename CharT, typename Out, typename Reader>
     Status feed(const CharT* text, std::size_t length, Out& out, Reader& reader) {
         if (sizeof(CharT) > 2) return feed_any(text, length, out, reader);
-        if (pairs_) return feed_pairs(text, length, out, reader);
+        if (chunk_length_ == 4) return feed_chunks<4>(text, length, out, reader);
+        if (chunk_length_ == 2) return feed_chunks<2>(text, length, out, reader);
         return feed_characters(text, length, out, reader);
     }
 
@@ -81,14 +82,16 @@ class Decoder {
     struct FreeTable {
         void operator()(void* table) const;
     };
+    // States whose actions on characters up to U+FFFF are tabled directly.
+    static constexpr ReplaceChain::State kTableStates = 64;
 
-    // What a pair of characters does: `digits` appends `count` digits worth
-    // `addend`; `split` does that, ends the group, and starts the next with
-    // `count_after` digits worth `addend_after`. first_at and after_at say
-    // which of the two characters produced the first digit of each part.
-    enum class PairKind : std::uint8_t { unknown = 0, digits, split, by_character };
-    struct PairAction {
-        std::uint32_t next_row;  // the next state, times the pair table's row size
+    // What a chunk of 2 or 4 characters does: `digits` appends `count`
+    // digits worth `addend`; `split` does that, ends the group, and starts the
+    // next with `count_after` digits worth `addend_after`. first_at and
+    // after_at say which character produced the first digit of each part.
+    enum class ChunkKind : std::uint8_t { unknown = 0, digits, split, by_character };
+    struct ChunkAction {
+        std::uint32_t next_row;  // the next state, times the chunk table's row size
         std::uint32_t multiplier;
         std::uint32_t addend;
         std::uint32_t addend_after;
@@ -96,72 +99,75 @@ class Decoder {
         std::uint8_t count_after;
         std::uint8_t first_at;
         std::uint8_t after_at;
-        PairKind kind;
+        ChunkKind kind;
     };
-    // Pairs are tabled for alphabets with at most this many symbols, in
-    // states below kPairStates.
-    static constexpr std::size_t kMaxPairSymbols = 64;
-    static constexpr ReplaceChain::State kPairStates = 16;
-    PairAction& pair_slot(std::uint8_t first, std::uint8_t second) {
-        return pairs_[(std::size_t(state_) * pair_width_ + first) * pair_width_ + second];
-    }
-    PairAction describe_pair(std::uint8_t first, std::uint8_t second);
-    void prepare_pairs();
-    // States whose actions on characters up to U+FFFF are tabled directly.
-    static constexpr ReplaceChain::State kTableStates = 64;
+    // Chunks are tabled in states below kChunkStates, for alphabets whose
+    // table stays within kChunkEntries entries (only touched pages are used).
+    static constexpr ReplaceChain::State kChunkStates = 16;
+    static constexpr std::size_t kChunkEntries = std::size_t(1) << 22;
+    static constexpr std::size_t kNarrow = 0x10000;
+    void prepare_chunks();
+    ChunkAction describe_chunk(const std::uint8_t* symbols);
 
-    // Two characters up to U+FFFF per step: their symbols index a table of
-    // what the pair does, so the common case costs one lookup and one
-    // multiply-add for two characters. Anything unusual goes character by
+    // Several characters up to U+FFFF per step: their symbols index a table
+    // of what the chunk does, so the common case costs one lookup and one
+    // multiply-add for the whole chunk. Anything unusual goes character by
     // character.
-    template <typename CharT, typename Out, typename Reader>
-    Status feed_pairs(const CharT* text, std::size_t length, Out& out, Reader& reader) {
+    template <std::size_t N, typename CharT, typename Out, typename Reader>
+    Status feed_chunks(const CharT* text, std::size_t length, Out& out, Reader& reader) {
         const std::uint8_t* const symbols = narrow_symbols_.get();
-        const PairAction* const pairs = pairs_.get();
-        const std::size_t width = pair_width_;
+        const std::uint32_t* const offsets = chunk_offsets_.get();
+        const ChunkAction* const chunks = chunks_.get();
         const std::uint64_t origin = position_;
-        std::size_t i = 0;
-        while (i + 1 < length && state_ < kPairStates) {
-            std::uint32_t row = std::uint32_t(state_ * width * width);
+        const CharT* const end = text + length;
+        const CharT* p = text;
+        while (std::size_t(end - p) >= N && state_ < kChunkStates) {
+            std::uint32_t row = std::uint32_t(state_) * chunk_row_;
             std::uint64_t value = value_;
             std::size_t digits = digits_;
             std::uint64_t start = group_position_;
-            for (; i + 1 < length; i += 2) {
-                const PairAction& action =
-                    pairs[row + symbols[text[i]] * width + symbols[text[i + 1]]];
-                if (action.kind != PairKind::digits && action.kind != PairKind::split) break;
-                start = digits != 0 ? start : origin + i + action.first_at;
+            for (; std::size_t(end - p) >= N; p += N) {
+                std::uint32_t index = row + symbols[p[N - 1]];
+                for (std::size_t k = 0; k + 1 < N; ++k) index += offsets[k * kNarrow + p[k]];
+                const ChunkAction& action = chunks[index];
                 const std::uint64_t next = value * action.multiplier + action.addend;
                 const std::size_t count = digits + action.count;
-                if (next > kMaxCodePoint || count > kMaxFastDigits) break;
-                if (action.kind == PairKind::digits) {
+                if (action.kind == ChunkKind::digits) {
+                    if (next > kMaxCodePoint || count > kMaxFastDigits) break;
+                    if (digits == 0) start = origin + std::uint64_t(p - text) + action.first_at;
                     value = next;
                     digits = count;
-                } else {
+                } else if (action.kind == ChunkKind::split) {
+                    if (next > kMaxCodePoint || count > kMaxFastDigits) break;
                     if (count != 0) out(CodePoint(next));
                     value = action.addend_after;
                     digits = action.count_after;
-                    start = origin + i + action.after_at;
+                    start = origin + std::uint64_t(p - text) + action.after_at;
+                } else {
+                    break;
                 }
                 row = action.next_row;
             }
             value_ = value;
             digits_ = digits;
             group_position_ = start;
-            state_ = ReplaceChain::State(row / (width * width));
-            if (i + 1 >= length) break;
-            PairAction& slot = pair_slot(symbols[text[i]], symbols[text[i + 1]]);
-            if (slot.kind == PairKind::unknown) {
-                slot = describe_pair(symbols[text[i]], symbols[text[i + 1]]);
-                if (slot.kind != PairKind::by_character) continue;
+            state_ = ReplaceChain::State(row / chunk_row_);
+            if (std::size_t(end - p) < N) break;
+            std::uint8_t chunk[N];
+            std::uint32_t index = row + symbols[p[N - 1]];
+            for (std::size_t k = 0; k < N; ++k) chunk[k] = symbols[p[k]];
+            for (std::size_t k = 0; k + 1 < N; ++k) index += offsets[k * kNarrow + p[k]];
+            if (chunks_[index].kind == ChunkKind::unknown) {
+                chunks_[index] = describe_chunk(chunk);
+                if (chunks_[index].kind != ChunkKind::by_character) continue;
             }
-            position_ = origin + i;
-            const Status status = feed_characters(text + i, 2, out, reader);
+            position_ = origin + std::uint64_t(p - text);
+            const Status status = feed_characters(p, N, out, reader);
             if (status != Status::ok) return status;
-            i += 2;
+            p += N;
         }
-        position_ = origin + i;
-        return feed_characters(text + i, length - i, out, reader);
+        position_ = origin + std::uint64_t(p - text);
+        return feed_characters(p, std::size_t(end - p), out, reader);
     }
 
     template <typename CharT, typename Out, typename Reader>
@@ -365,11 +371,14 @@ class Decoder {
     std::uint32_t fast_digit_limit_;  // digits below this are read natively
     bool single_state_;
     ReplaceChain chain_;
-    std::vector<Action> actions_;                                // per transducer state and symbol
-    std::unique_ptr<Action[], FreeTable> table_;                 // per tabled state and character
-    std::size_t pair_width_ = 0;                                 // symbols per pair table row
+    std::vector<Action> actions_;                 // per transducer state and symbol
+    std::unique_ptr<Action[], FreeTable> table_;  // per tabled state and character
+    std::size_t chunk_length_ = 0;                // characters per chunk step, or 0 for none
+    std::uint32_t chunk_row_ = 0;  // table entries per state: symbols ** chunk_length_
     std::unique_ptr<std::uint8_t[], FreeTable> narrow_symbols_;  // per character up to U+FFFF
-    std::unique_ptr<PairAction[], FreeTable> pairs_;             // per state, symbol, symbol
+    // For the k-th character of a chunk, its symbol times symbols ** (length - 1 - k).
+    std::unique_ptr<std::uint32_t[], FreeTable> chunk_offsets_;
+    std::unique_ptr<ChunkAction[], FreeTable> chunks_;  // per state and chunk of symbols
     ReplaceChain::State state_ = ReplaceChain::kStart;
     std::uint64_t value_ = 0;
     std::size_t digits_ = 0;
