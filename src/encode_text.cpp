@@ -89,7 +89,9 @@ template <typename Unit>
 struct Writer {
     Unit* out;
     void operator()(const engine::CodePoint* chars, std::size_t n, engine::CodePoint) {
-        for (std::size_t i = 0; i < n; ++i) *out++ = static_cast<Unit>(chars[i]);
+        Unit* const target = out;  // a local pointer lets the copy vectorise
+        for (std::size_t i = 0; i < n; ++i) target[i] = static_cast<Unit>(chars[i]);
+        out = target + n;
     }
 };
 
