@@ -43,5 +43,6 @@ build_sanitized_cxx_tests() {
         "$venv/bin/cmake" --build build/sanitize-cxx --parallel 2
 }
 run_logged "Building the C++ unit tests with sanitizers" build_sanitized_cxx_tests
-"$venv/bin/ctest" --test-dir build/sanitize-cxx --output-on-failure --no-tests=error
+ASAN_OPTIONS="${ASAN_OPTIONS/detect_leaks=0/detect_leaks=1}" \
+    "$venv/bin/ctest" --test-dir build/sanitize-cxx --output-on-failure --no-tests=error
 say "Sanitized build: all tests passed"
