@@ -69,6 +69,7 @@ DecodingStream::DecodingStream(const languages::Row& row)
     : row_(row), decoder_(decoder_of(row)), reader_{unsigned(row.size - 1), decoder_, failure_} {}
 
 std::string DecodingStream::failure_text() const {
+    if (failure_.kind == DecodeFailure::Kind::too_large) return describe(failure_, row_);
     return "the text is not in " + language_name(row_) + ": " + describe(failure_, row_);
 }
 
