@@ -59,7 +59,7 @@ class ProgressGuard {
         return stalled_steps_ < 2 || fail(base);
     }
 
-private:
+  private:
     // A value unequal to itself; compared without the identity shortcut of
     // PyObject_RichCompareBool, which would call NaN equal to itself.
     static bool is_not_a_number(PyObject* value) {
