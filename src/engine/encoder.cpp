@@ -1,6 +1,8 @@
 #include "engine/encoder.hpp"
 
 #include <algorithm>
+#include <cstdlib>
+#include <new>
 #include <utility>
 
 namespace engine {
@@ -22,6 +24,32 @@ Encoder::Encoder(std::uint64_t base, std::vector<Pass> passes)
     }
     chunk_reciprocal_ = (std::uint64_t(1) << 40) / chunk_base_ + 1;
     stride_ = 1 + 2 * std::size_t(chunk_base_);
+    // Zeroed pages cost nothing until touched, and zero means "not met yet".
+    void* index = std::calloc(std::size_t(kSegmentStates) * kNarrow, sizeof(std::uint32_t));
+    if (!index) throw std::bad_alloc();
+    segment_index_.reset(static_cast<std::uint32_t*>(index));
+}
+
+void Encoder::FreeIndex::operator()(std::uint32_t* index) const {
+    std::free(index);
+}
+
+std::uint32_t Encoder::build_segment(std::uint32_t code_point) {
+    const ReplaceChain::State from = state_;
+    Text output;
+    CodePoint max_char = 0;
+    auto capture = [&](const CodePoint* chars, std::size_t n, CodePoint max) {
+        output.append(chars, n);
+        max_char = std::max(max_char, max);
+    };
+    const bool built = emit_piece(kSeparatorIndex, capture) && emit_digits(code_point, capture);
+    const ReplaceChain::State next = state_;
+    state_ = from;
+    if (!built) return 0;
+    segments_.push_back(
+        Piece{next, std::uint32_t(arena_.size()), std::uint32_t(output.size()), max_char});
+    arena_.insert(arena_.end(), output.begin(), output.end());
+    return std::uint32_t(segments_.size());
 }
 
 Text Encoder::symbols_of_piece(std::uint32_t index) const {

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "engine/base_digits.hpp"
@@ -57,8 +58,24 @@ class Encoder {
 
     template <typename Sink>
     bool feed_one(std::uint32_t code_point, Sink& sink) {
+        if (!first_ && code_point < kNarrow && state_ < kSegmentStates && segment_index_) {
+            // A blank and the digits of a character as one memoised segment.
+            std::uint32_t& slot = segment_index_[std::size_t(state_) << 16 | code_point];
+            if (slot == 0) slot = build_segment(code_point);
+            if (slot != 0) {
+                const Piece& segment = segments_[slot - 1];
+                sink(arena_.data() + segment.offset, segment.length, segment.max_char);
+                state_ = segment.next;
+                return true;
+            }
+        }
         if (!first_ && !emit_piece(kSeparatorIndex, sink)) return false;
         first_ = false;
+        return emit_digits(code_point, sink);
+    }
+
+    template <typename Sink>
+    bool emit_digits(std::uint32_t code_point, Sink& sink) {
         if (!chunked_) return feed_digits_one_by_one(code_point, sink);
         // The digits as a head without leading zeros and chunks of exactly
         // chunk_digits_ digits.
@@ -123,6 +140,14 @@ class Encoder {
     // Per transducer state, `stride_` pieces: the blank, the heads (a value
     // below chunk_base_ without leading zeros), then the full chunks.
     static constexpr std::uint32_t kSeparatorIndex = 0;
+    // Segments are memoised for characters up to U+FFFF in the first states.
+    static constexpr std::size_t kNarrow = 0x10000;
+    static constexpr ReplaceChain::State kSegmentStates = 16;
+    struct FreeIndex {
+        void operator()(std::uint32_t* index) const;
+    };
+    // 1 + the index of the new segment in segments_, or 0 when it cannot be built.
+    std::uint32_t build_segment(std::uint32_t code_point);
     bool build_piece(std::uint32_t index);
     Text symbols_of_piece(std::uint32_t index) const;
 
@@ -134,6 +159,9 @@ class Encoder {
     std::uint64_t chunk_reciprocal_ = 0;
     std::size_t stride_ = 1;
     std::vector<Piece> pieces_;
+    // Per state and character: 1 + the index of its segment, or 0 if not met yet.
+    std::unique_ptr<std::uint32_t[], FreeIndex> segment_index_;
+    std::vector<Piece> segments_;
     std::vector<CodePoint> arena_;
     Text scratch_;
     ReplaceChain::State state_ = ReplaceChain::kStart;
