@@ -4,9 +4,9 @@ screen (started here when none is set) and its main loop returns at once."""
 import os
 import sys
 import tempfile
-import tkinter
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
+from headless_module import import_without_main_loop  # noqa: E402
 from virtual_display import start_xvfb  # noqa: E402
 
 
@@ -15,15 +15,7 @@ def load():
         _, os.environ["DISPLAY"] = start_xvfb()
     runtime = tempfile.mkdtemp(prefix="mirelo-bench-")
     os.environ["XDG_RUNTIME_DIR"] = runtime
-    real_mainloop = tkinter.Tk.mainloop
-    tkinter.Tk.mainloop = lambda self, n=0: None
-    try:
-        import Mirelo_2_5
-    finally:
-        tkinter.Tk.mainloop = real_mainloop
+    module = import_without_main_loop()
     # The icon does not matter for the figures.
-    Mirelo_2_5.run_icon = lambda num_icon, number: None
-    return Mirelo_2_5
-
-
-
+    module.run_icon = lambda num_icon, number: None
+    return module

@@ -9,9 +9,11 @@ Run: python fuzz/fuzz_translation.py [atheris/libFuzzer options] [CORPUS]
 
 import os
 import sys
-import tkinter
 
 import atheris
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
+from headless_module import import_without_main_loop  # noqa: E402
 
 with atheris.instrument_imports():
     sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "bench"))
@@ -32,14 +34,9 @@ LANGUAGES = [
 
 
 def load_module():
-    real = tkinter.Tk.mainloop
-    tkinter.Tk.mainloop = lambda self, n=0: None
-    try:
-        import Mirelo_2_5
-    finally:
-        tkinter.Tk.mainloop = real
-    Mirelo_2_5.run_icon = lambda num_icon, number: None
-    return Mirelo_2_5
+    module = import_without_main_loop()
+    module.run_icon = lambda num_icon, number: None
+    return module
 
 
 MODULE = load_module()

@@ -9,29 +9,9 @@ import tempfile
 
 import pytest
 
-
-def start_xvfb():
-    """Start Xvfb on a free display; return (process, display name)."""
-    read_end, write_end = os.pipe()
-    process = subprocess.Popen(
-        ["Xvfb", "-displayfd", str(write_end), "-nolisten", "tcp",
-         "-screen", "0", "1280x1024x24"],
-        pass_fds=(write_end,),
-        stdout=subprocess.DEVNULL,
-        stderr=subprocess.DEVNULL,
-    )
-    os.close(write_end)
-    number = b""
-    while not number.endswith(b"\n"):
-        chunk = os.read(read_end, 16)
-        if not chunk:
-            break
-        number += chunk
-    os.close(read_end)
-    if not number.strip():
-        process.kill()
-        raise RuntimeError("Xvfb did not report a display")
-    return process, ":" + number.decode().strip()
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
+from headless_module import import_without_main_loop  # noqa: E402
+from virtual_display import start_xvfb  # noqa: E402
 
 
 @pytest.fixture(scope="session", autouse=True)
@@ -58,16 +38,9 @@ def display():
 def live_module(display):
     """The module, imported once with a main loop that returns at once: the
     start-up completes and the window stays alive for the tests to drive."""
-    import tkinter
-
-    real_mainloop = tkinter.Tk.mainloop
-    tkinter.Tk.mainloop = lambda self, n=0: None
-    try:
-        import Mirelo_2_5
-    finally:
-        tkinter.Tk.mainloop = real_mainloop
-    yield Mirelo_2_5
-    Mirelo_2_5.app.destroy()
+    module = import_without_main_loop()
+    yield module
+    module.app.destroy()
 
 
 class BoxRecorder:

@@ -15,8 +15,10 @@ import shutil
 import sys
 import tempfile
 import time
-import tkinter
 import tracemalloc
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from headless_module import import_without_main_loop  # noqa: E402
 
 # Margins for one case of CALLS calls after the warm-up (the resident size:
 # for a third of them): a leak of one small object or buffer per call stays
@@ -32,13 +34,7 @@ def resident_bytes():
 
 
 def load_module():
-    real = tkinter.Tk.mainloop
-    tkinter.Tk.mainloop = lambda self, n=0: None
-    try:
-        import Mirelo_2_5
-    finally:
-        tkinter.Tk.mainloop = real
-    return Mirelo_2_5
+    return import_without_main_loop()
 
 
 def swallow(function, *args):
