@@ -83,7 +83,7 @@ class Decoder {
         void operator()(void* table) const;
     };
     // States whose actions on characters up to U+FFFF are tabled directly.
-    static constexpr ReplaceChain::State kTableStates = 64;
+    static constexpr ReplaceChain::State kTableStates = 16;
 
     // What a chunk of 2 or 4 characters does: `digits` appends `count`
     // digits worth `addend`; `split` does that, ends the group, and starts the
@@ -104,7 +104,7 @@ class Decoder {
     // Chunks are tabled in states below kChunkStates, for alphabets whose
     // table stays within kChunkEntries entries (only touched pages are used).
     static constexpr ReplaceChain::State kChunkStates = 16;
-    static constexpr std::size_t kChunkEntries = std::size_t(1) << 22;
+    static constexpr std::size_t kChunkEntries = std::size_t(1) << 20;
     static constexpr std::size_t kNarrow = 0x10000;
     void prepare_chunks();
     ChunkAction describe_chunk(const std::uint8_t* symbols);
