@@ -28,13 +28,4 @@ void append_digits(std::uint64_t value, std::uint64_t base, Text& out) {
     while (count > 0) append_decimal(digits[--count], out);
 }
 
-unsigned digit_count(std::uint64_t value, std::uint64_t base) {
-    unsigned count = 1;
-    while (value >= base) {
-        value /= base;
-        ++count;
-    }
-    return count;
-}
-
 }  // namespace engine

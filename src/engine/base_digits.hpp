@@ -12,7 +12,4 @@ namespace engine {
 // takes several characters. Zero is the single digit "0".
 void append_digits(std::uint64_t value, std::uint64_t base, Text& out);
 
-// Number of digits of `value` in `base` (at least 2); zero has one.
-unsigned digit_count(std::uint64_t value, std::uint64_t base);
-
 }  // namespace engine
