@@ -1,7 +1,5 @@
 #include "engine/base_digits.hpp"
 
-#include <algorithm>
-
 namespace engine {
 
 namespace {
