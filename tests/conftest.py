@@ -13,6 +13,8 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from headless_module import import_without_main_loop  # noqa: E402
 from virtual_display import start_xvfb  # noqa: E402
 
+from private_screen import Screen  # noqa: E402
+
 
 @pytest.fixture(scope="session", autouse=True)
 def display():
@@ -41,6 +43,24 @@ def live_module(display):
     module = import_without_main_loop()
     yield module
     module.app.destroy()
+
+
+@pytest.fixture
+def screen():
+    """A fresh screen with openbox running on it, for one test."""
+    xvfb, name = start_xvfb()
+    screen = Screen(name)
+    manager = subprocess.Popen(["openbox"], env=screen.env, stdin=subprocess.DEVNULL,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        screen.wait_for("the window manager", lambda: "window id" in screen.run(
+            "xprop", "-root", "_NET_SUPPORTING_WM_CHECK")[1])
+        yield screen
+    finally:
+        manager.terminate()
+        manager.wait(timeout=10)
+        xvfb.terminate()
+        xvfb.wait(timeout=10)
 
 
 class BoxRecorder:
