@@ -1,9 +1,10 @@
-// Collects decoded characters in the narrowest width that holds them so far,
-// so a result never needs much more memory than the finished string.
+// Builds a string in place, in the narrowest kind that holds its characters so
+// far: the result is the buffer itself, trimmed at the end, so a result never
+// needs much more memory than the finished string.
 #pragma once
 
 #include <cstdint>
-#include <cstring>
+#include <utility>
 
 #include "engine/text.hpp"
 #include "pyref.hpp"
@@ -13,9 +14,8 @@ class UnicodeBuilder {
     UnicodeBuilder() = default;
     UnicodeBuilder(const UnicodeBuilder&) = delete;
     UnicodeBuilder& operator=(const UnicodeBuilder&) = delete;
-    ~UnicodeBuilder() { PyMem_RawFree(data_); }
 
-    // False (with MemoryError set) when the buffer cannot grow.
+    // False (with an exception set) when the string cannot grow.
     bool append(engine::CodePoint c) {
         if (c <= max_char_ && length_ < capacity_) {
             store(c);
@@ -25,76 +25,74 @@ class UnicodeBuilder {
     }
 
     Ref finish() {
-        if (length_ != 0 && length_ < capacity_) {
-            void* trimmed = PyMem_RawRealloc(data_, length_ * width_);
-            if (trimmed) data_ = trimmed;
-        }
-        const int kind = width_ == 1   ? PyUnicode_1BYTE_KIND
-                         : width_ == 2 ? PyUnicode_2BYTE_KIND
-                                       : PyUnicode_4BYTE_KIND;
-        return Ref::steal(
-            PyUnicode_FromKindAndData(kind, length_ ? data_ : "", Py_ssize_t(length_)));
+        if (length_ == 0) return Ref::steal(PyUnicode_New(0, 0));
+        if (!resize(length_)) return Ref();
+        return std::move(text_);
     }
 
   private:
     void store(engine::CodePoint c) {
-        switch (width_) {
-            case 1:
-                static_cast<std::uint8_t*>(data_)[length_++] = std::uint8_t(c);
+        switch (kind_) {
+            case PyUnicode_1BYTE_KIND:
+                static_cast<Py_UCS1*>(data_)[length_++] = Py_UCS1(c);
                 break;
-            case 2:
-                static_cast<std::uint16_t*>(data_)[length_++] = std::uint16_t(c);
+            case PyUnicode_2BYTE_KIND:
+                static_cast<Py_UCS2*>(data_)[length_++] = Py_UCS2(c);
                 break;
             default:
-                static_cast<std::uint32_t*>(data_)[length_++] = std::uint32_t(c);
+                static_cast<Py_UCS4*>(data_)[length_++] = Py_UCS4(c);
                 break;
         }
     }
 
     bool append_slowly(engine::CodePoint c) {
-        if (c > max_char_ && !widen(c)) return false;
+        if ((!text_ || c > max_char_) && !widen(c)) return false;
         if (length_ == capacity_ && !grow()) return false;
         store(c);
         return true;
     }
 
     bool grow() {
-        const std::size_t capacity = capacity_ < 64 ? 64 : capacity_ + capacity_ / 2;
-        void* grown = PyMem_RawRealloc(data_, capacity * width_);
-        if (!grown) {
-            PyErr_NoMemory();
-            return false;
-        }
-        data_ = grown;
+        const std::size_t capacity = capacity_ + capacity_ / 2;
+        if (!resize(capacity)) return false;
         capacity_ = capacity;
+        data_ = PyUnicode_DATA(text_.get());
         return true;
     }
 
+    // The string is still private to the builder, so it is resized in place;
+    // on failure it stays as it was.
+    bool resize(std::size_t length) {
+        PyObject* text = text_.release();
+        const bool resized = PyUnicode_Resize(&text, Py_ssize_t(length)) == 0;
+        text_ = Ref::steal(text);
+        return resized;
+    }
+
+    // A new string of the wider kind, holding what was built so far.
     bool widen(engine::CodePoint c) {
-        const std::size_t width = c > 0xFFFF ? 4 : 2;
-        void* wider = capacity_ ? PyMem_RawMalloc(capacity_ * width) : nullptr;
-        if (capacity_ && !wider) {
-            PyErr_NoMemory();
+        const engine::CodePoint max_char = c < 0x80      ? 0x7F
+                                           : c < 0x100   ? 0xFF
+                                           : c < 0x10000 ? 0xFFFF
+                                                         : 0x10FFFF;
+        const std::size_t capacity = capacity_ < 64 ? 64 : capacity_;
+        Ref wider = Ref::steal(PyUnicode_New(Py_ssize_t(capacity), Py_UCS4(max_char)));
+        if (!wider) return false;
+        if (length_ != 0 &&
+            PyUnicode_CopyCharacters(wider.get(), 0, text_.get(), 0, Py_ssize_t(length_)) < 0)
             return false;
-        }
-        for (std::size_t i = 0; i < length_; ++i) {
-            const std::uint32_t value = width_ == 1 ? static_cast<std::uint8_t*>(data_)[i]
-                                                    : static_cast<std::uint16_t*>(data_)[i];
-            if (width == 2)
-                static_cast<std::uint16_t*>(wider)[i] = std::uint16_t(value);
-            else
-                static_cast<std::uint32_t*>(wider)[i] = value;
-        }
-        PyMem_RawFree(data_);
-        data_ = wider;
-        width_ = width;
-        max_char_ = width == 2 ? 0xFFFF : 0xFFFFFFFF;
+        text_ = std::move(wider);
+        capacity_ = capacity;
+        max_char_ = max_char;
+        kind_ = PyUnicode_KIND(text_.get());
+        data_ = PyUnicode_DATA(text_.get());
         return true;
     }
 
+    Ref text_;  // capacity_ characters, of which the first length_ are set
     void* data_ = nullptr;
-    std::size_t width_ = 1;
-    engine::CodePoint max_char_ = 0xFF;  // the largest the width holds
+    int kind_ = PyUnicode_1BYTE_KIND;
+    engine::CodePoint max_char_ = 0;  // the largest character the string's kind holds
     std::size_t length_ = 0;
     std::size_t capacity_ = 0;
 };

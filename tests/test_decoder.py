@@ -84,6 +84,25 @@ def test_a_megabyte_round_trips(mirelo, language, monkeypatch):
     assert decode(mirelo, encoded, *language.decoding) == text
 
 
+# The widest character of each kind of string, early, late or alone, in texts
+# long enough that the result grows several times while it is built.
+@pytest.mark.parametrize("widest", ["a", "\xe9", "\u4e2d", "\U0001f600"])
+@pytest.mark.parametrize("at", [0, 700, 1499])
+@pytest.mark.parametrize("length", [1, 1500])
+def test_results_are_ordinary_strings_of_the_narrowest_kind(mirelo, widest, at, length):
+    quiet_icon(mirelo)
+    text = "".join(widest if i == at else chr(0x20 + i % 90) for i in range(length))
+    text = text if at < length else widest
+    for language in LANGUAGES:
+        decoded = decode(mirelo, encode(mirelo, text, *language.encoding), *language.decoding)
+        # Equal strings of different kinds never compare equal.
+        assert decoded == text and hash(decoded) == hash(text), language.name
+        assert decoded.isascii() == text.isascii()
+        if length > 1:
+            # No slack left over: the size of a fresh string of the same text.
+            assert sys.getsizeof(decoded) == sys.getsizeof(text[:1] + text[1:]), language.name
+
+
 # --- Agreement with the plain algorithm for any text and alphabet -------------
 
 # Characters that digit groups, their syntax, blanks and syllables are made of.
