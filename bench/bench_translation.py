@@ -80,7 +80,7 @@ def repeats_for(length, least):
 
 
 def run_case(label, fast, plain, length, with_plain):
-    result, fast_time, fast_peak = measure(fast, repeats_for(length, 5))
+    result, fast_time, fast_peak = measure(fast, repeats_for(length, 10))
     size = sys.getsizeof(result)
     line = "%-26s %9d chars  module %9.4f s  %11.0f chars/s  peak %6.2f x result" % (
         label, length, fast_time, length / fast_time, fast_peak / size)

@@ -9,12 +9,11 @@ namespace engine {
 
 namespace {
 
-// Digits and the common blanks get symbols of their own, so that the steps on
-// them are known exactly and take the fast path.
+// The blanks of ordinary text get symbols of their own, so that chunks holding
+// them take the fast path. Every other character outside the alphabet still
+// decodes exactly, one at a time; few symbols keep the chunk tables small.
 Text common_characters() {
-    Text characters = U"0123456789 \t\n\r\v\f";
-    for (CodePoint c = 0x1C; c <= 0x1F; ++c) characters += c;
-    return characters;
+    return U" \t\n\r";
 }
 
 // Zeroed memory: its pages cost nothing until touched.
@@ -54,6 +53,7 @@ Decoder::Decoder(std::int64_t base, std::vector<Pass> passes)
     : base_(base),
       fast_digit_limit_(base >= 2 && base <= 36 ? std::uint32_t(base < 10 ? base : 10) : 0),
       single_state_(all_patterns_short(passes)),
+      chunk_states_(single_state_ ? 1 : kChunkStates),
       chain_(std::move(passes), common_characters()) {
     group_.reserve(64);
     actions_.assign(chain_.symbol_count(), Action{});
@@ -72,7 +72,7 @@ void Decoder::prepare_chunks() {
     for (std::size_t length : {std::size_t(4), std::size_t(2)}) {
         std::size_t row = 1;
         for (std::size_t k = 0; k < length; ++k) row *= symbols;
-        if (row * kChunkStates > kChunkEntries) continue;
+        if (row * chunk_states_ > kChunkEntries) continue;
         chunk_length_ = length;
         chunk_row_ = std::uint32_t(row);
         break;
@@ -90,7 +90,7 @@ void Decoder::prepare_chunks() {
             chunk_offsets_[k * kNarrow + c] = symbol * weight;
         }
     }
-    chunks_.reset(zeroed<ChunkAction>(std::size_t(kChunkStates) * chunk_row_));
+    chunks_.reset(zeroed<ChunkAction>(std::size_t(chunk_states_) * chunk_row_));
 }
 
 Decoder::ChunkAction Decoder::describe_chunk(const std::uint8_t* symbols) {
@@ -108,7 +108,7 @@ Decoder::ChunkAction Decoder::describe_chunk(const std::uint8_t* symbols) {
         made_by.resize(output.size(), std::uint8_t(k));
         state = step.next;
     }
-    if (state >= kChunkStates) return action;
+    if (state >= chunk_states_) return action;
     const auto is_fast_digit = [this](CodePoint c) { return c - U'0' < fast_digit_limit_; };
     const auto end_of_digits = [&](std::size_t from) {
         while (from < output.size() && is_fast_digit(output[from])) ++from;
@@ -124,10 +124,11 @@ Decoder::ChunkAction Decoder::describe_chunk(const std::uint8_t* symbols) {
     action.multiplier = 1;
     for (std::size_t k = 0; k < digits_end; ++k) action.multiplier *= std::uint32_t(base_);
     read(0, digits_end, action.addend);
-    action.first_at = digits_end != 0 ? made_by[0] : 0;
+    action.start_at = digits_end != 0 ? made_by[0] : 0;
     action.next_row = std::uint32_t(state) * chunk_row_;
     if (digits_end == output.size()) {
         action.kind = ChunkKind::digits;
+        action.keeps_group = 1;
         return action;
     }
     std::size_t after = digits_end;
@@ -136,10 +137,69 @@ Decoder::ChunkAction Decoder::describe_chunk(const std::uint8_t* symbols) {
     if (after == digits_end || after_end != output.size() || after_end - after > 3) return action;
     action.count_after = std::uint8_t(after_end - after);
     read(after, after_end, action.addend_after);
-    action.after_at = after < output.size() ? made_by[after] : 0;
+    action.start_at = after < output.size() ? made_by[after] : 0;
     action.kind = ChunkKind::split;
     return action;
 }
+
+template <std::size_t N, bool SingleState, typename CharT>
+bool Decoder::scan_chunks(const CharT* text, std::size_t length, ChunkScan& scan) const {
+    const ChunkAction* const chunks = chunks_.get();
+    const std::uint8_t* const symbols = narrow_symbols_.get();
+    const std::uint32_t* const offsets = chunk_offsets_.get();
+    std::size_t at = scan.at;
+    std::uint32_t row = scan.row;
+    std::uint64_t value = scan.value;
+    std::size_t digits = scan.digits;
+    std::uint64_t start = scan.start;
+    std::size_t pending = scan.pending;
+    bool plain = true;
+    for (; length - at >= N && pending < kPending; at += N) {
+        const CharT* const chunk = text + at;
+        std::uint32_t index = row + symbols[chunk[N - 1]];
+        for (std::size_t k = 0; k + 1 < N; ++k) index += offsets[k * kNarrow + chunk[k]];
+        const ChunkAction& action = chunks[index];
+        const std::uint64_t next = value * action.multiplier + action.addend;
+        const std::size_t count = digits + action.count;
+        if (!is_plain(action.kind) || next > kMaxCodePoint || count > kMaxFastDigits) {
+            plain = false;
+            break;
+        }
+        // Groups end at no predictable chunk, so the two kinds are told apart
+        // by masks, not branches: `keep` is all ones unless the group ends
+        // here, `opens` unless no group starts here.
+        const std::uint64_t keep = std::uint64_t(0) - action.keeps_group;
+        const std::uint64_t opens = ~keep | (std::uint64_t(0) - std::uint64_t(digits == 0));
+        scan.decoded[pending] = CodePoint(next);
+        pending += std::size_t(~keep & std::uint64_t(count != 0));
+        start = (start & ~opens) | ((at + action.start_at) & opens);
+        value = (next & keep) + action.addend_after;
+        digits = (count & std::size_t(keep)) + action.count_after;
+        if (!SingleState) row = action.next_row;
+    }
+    scan.at = at;
+    scan.row = row;
+    scan.value = value;
+    scan.digits = digits;
+    scan.start = start;
+    scan.pending = pending;
+    return plain;
+}
+
+// The character types the callers feed, for chunks of 2 and 4, with and
+// without transducer states.
+#define MIRELO_SCAN_CHUNKS(N, CharT)                                                           \
+    template bool Decoder::scan_chunks<N, true, CharT>(const CharT*, std::size_t, ChunkScan&)  \
+        const;                                                                                 \
+    template bool Decoder::scan_chunks<N, false, CharT>(const CharT*, std::size_t, ChunkScan&) \
+        const;
+MIRELO_SCAN_CHUNKS(2, std::uint8_t)
+MIRELO_SCAN_CHUNKS(4, std::uint8_t)
+MIRELO_SCAN_CHUNKS(2, std::uint16_t)
+MIRELO_SCAN_CHUNKS(4, std::uint16_t)
+MIRELO_SCAN_CHUNKS(2, char16_t)
+MIRELO_SCAN_CHUNKS(4, char16_t)
+#undef MIRELO_SCAN_CHUNKS
 
 void Decoder::restart() {
     state_ = ReplaceChain::kStart;

@@ -32,10 +32,13 @@ class Decoder {
     // returns false to stop with Status::failed.
     template <typename CharT, typename Out, typename Reader>
     Status feed(const CharT* text, std::size_t length, Out& out, Reader& reader) {
-        if (sizeof(CharT) > 2) return feed_any(text, length, out, reader);
-        if (chunk_length_ == 4) return feed_chunks<4>(text, length, out, reader);
-        if (chunk_length_ == 2) return feed_chunks<2>(text, length, out, reader);
-        return feed_characters(text, length, out, reader);
+        if constexpr (sizeof(CharT) > 2) {
+            return feed_any(text, length, out, reader);
+        } else {
+            if (chunk_length_ == 4) return feed_chunks<4>(text, length, out, reader);
+            if (chunk_length_ == 2) return feed_chunks<2>(text, length, out, reader);
+            return feed_characters(text, length, out, reader);
+        }
     }
 
     template <typename Out, typename Reader>
@@ -83,27 +86,34 @@ class Decoder {
         void operator()(void* table) const;
     };
     // States whose actions on characters up to U+FFFF are tabled directly.
-    static constexpr ReplaceChain::State kTableStates = 16;
+    static constexpr ReplaceChain::State kTableStates = 32;
 
     // What a chunk of 2 or 4 characters does: `digits` appends `count`
     // digits worth `addend`; `split` does that, ends the group, and starts the
-    // next with `count_after` digits worth `addend_after`. first_at and
-    // after_at say which character produced the first digit of each part.
+    // next with `count_after` digits worth `addend_after`. start_at says which
+    // character of the chunk produced the first digit of the part that may
+    // open a group.
     enum class ChunkKind : std::uint8_t { unknown = 0, digits, split, by_character };
     struct ChunkAction {
         std::uint32_t next_row;  // the next state, times the chunk table's row size
         std::uint32_t multiplier;
         std::uint32_t addend;
-        std::uint32_t addend_after;
+        std::uint32_t addend_after;  // 0 unless split
         std::uint8_t count;
-        std::uint8_t count_after;
-        std::uint8_t first_at;
-        std::uint8_t after_at;
+        std::uint8_t count_after;  // 0 unless split
+        std::uint8_t start_at;
+        std::uint8_t keeps_group;  // 1 for digits, 0 for split
         ChunkKind kind;
     };
-    // Chunks are tabled in states below kChunkStates, for alphabets whose
-    // table stays within kChunkEntries entries (only touched pages are used).
-    static constexpr ReplaceChain::State kChunkStates = 16;
+    static bool is_plain(ChunkKind kind) {
+        return kind == ChunkKind::digits || kind == ChunkKind::split;
+    }
+    // Characters decoded by the chunk loop before they are handed on.
+    static constexpr std::size_t kPending = 64;
+    // Chunks are tabled in states below chunk_states_ (kChunkStates, or 1 for
+    // a single-state transducer), for alphabets whose table stays within
+    // kChunkEntries entries (only touched pages are used).
+    static constexpr ReplaceChain::State kChunkStates = 32;
     static constexpr std::size_t kChunkEntries = std::size_t(1) << 20;
     static constexpr std::size_t kNarrow = 0x10000;
     void prepare_chunks();
@@ -111,52 +121,20 @@ class Decoder {
 
     // Several characters up to U+FFFF per step: their symbols index a table
     // of what the chunk does, so the common case costs one lookup and one
-    // multiply-add for the whole chunk. Anything unusual goes character by
-    // character.
+    // multiply-add for the whole chunk, without a branch on whether a group
+    // ends there. Anything unusual goes character by character.
     template <std::size_t N, typename CharT, typename Out, typename Reader>
     Status feed_chunks(const CharT* text, std::size_t length, Out& out, Reader& reader) {
-        const std::uint8_t* const symbols = narrow_symbols_.get();
-        const std::uint32_t* const offsets = chunk_offsets_.get();
-        const ChunkAction* const chunks = chunks_.get();
         const std::uint64_t origin = position_;
         const CharT* const end = text + length;
         const CharT* p = text;
-        while (std::size_t(end - p) >= N && state_ < kChunkStates) {
-            std::uint32_t row = std::uint32_t(state_) * chunk_row_;
-            std::uint64_t value = value_;
-            std::size_t digits = digits_;
-            std::uint64_t start = group_position_;
-            for (; std::size_t(end - p) >= N; p += N) {
-                std::uint32_t index = row + symbols[p[N - 1]];
-                for (std::size_t k = 0; k + 1 < N; ++k) index += offsets[k * kNarrow + p[k]];
-                const ChunkAction& action = chunks[index];
-                const std::uint64_t next = value * action.multiplier + action.addend;
-                const std::size_t count = digits + action.count;
-                if (action.kind == ChunkKind::digits) {
-                    if (next > kMaxCodePoint || count > kMaxFastDigits) break;
-                    if (digits == 0) start = origin + std::uint64_t(p - text) + action.first_at;
-                    value = next;
-                    digits = count;
-                } else if (action.kind == ChunkKind::split) {
-                    if (next > kMaxCodePoint || count > kMaxFastDigits) break;
-                    if (count != 0) out(CodePoint(next));
-                    value = action.addend_after;
-                    digits = action.count_after;
-                    start = origin + std::uint64_t(p - text) + action.after_at;
-                } else {
-                    break;
-                }
-                row = action.next_row;
-            }
-            value_ = value;
-            digits_ = digits;
-            group_position_ = start;
-            state_ = ReplaceChain::State(row / chunk_row_);
+        while (std::size_t(end - p) >= N && state_ < chunk_states_) {
+            p = single_state_ ? run_chunks<N, true>(text, p, end, out)
+                              : run_chunks<N, false>(text, p, end, out);
             if (std::size_t(end - p) < N) break;
             std::uint8_t chunk[N];
-            std::uint32_t index = row + symbols[p[N - 1]];
-            for (std::size_t k = 0; k < N; ++k) chunk[k] = symbols[p[k]];
-            for (std::size_t k = 0; k + 1 < N; ++k) index += offsets[k * kNarrow + p[k]];
+            for (std::size_t k = 0; k < N; ++k) chunk[k] = narrow_symbols_[p[k]];
+            const std::size_t index = chunk_index<N>(std::uint32_t(state_) * chunk_row_, p);
             if (chunks_[index].kind == ChunkKind::unknown) {
                 chunks_[index] = describe_chunk(chunk);
                 if (chunks_[index].kind != ChunkKind::by_character) continue;
@@ -168,6 +146,52 @@ class Decoder {
         }
         position_ = origin + std::uint64_t(p - text);
         return feed_characters(p, std::size_t(end - p), out, reader);
+    }
+
+    template <std::size_t N, typename CharT>
+    std::uint32_t chunk_index(std::uint32_t row, const CharT* chunk) const {
+        std::uint32_t index = row + narrow_symbols_[chunk[N - 1]];
+        for (std::size_t k = 0; k + 1 < N; ++k) index += chunk_offsets_[k * kNarrow + chunk[k]];
+        return index;
+    }
+
+    // What the chunk loop carries from one chunk to the next.
+    struct ChunkScan {
+        std::size_t at;  // index of the next chunk in the text
+        std::uint32_t row;
+        std::uint64_t value;
+        std::size_t digits;
+        std::uint64_t start;  // where the open group began, relative to the text
+        std::size_t pending;
+        CodePoint decoded[kPending];
+    };
+    // Runs chunks until one is not plain digits or a plain group end, the
+    // text ends, or kPending characters are decoded; false in the first case.
+    // Compiled on its own (see decoder.cpp) so that its loop owns every register.
+    template <std::size_t N, bool SingleState, typename CharT>
+    bool scan_chunks(const CharT* text, std::size_t length, ChunkScan& scan) const;
+
+    // Runs chunks while they are plain; returns where it stopped. position_
+    // is where `text` starts.
+    template <std::size_t N, bool SingleState, typename CharT, typename Out>
+    const CharT* run_chunks(const CharT* text, const CharT* p, const CharT* end, Out& out) {
+        ChunkScan scan;
+        scan.at = std::size_t(p - text);
+        scan.row = std::uint32_t(state_) * chunk_row_;
+        scan.value = value_;
+        scan.digits = digits_;
+        scan.start = group_position_ - position_;
+        bool plain = true;
+        do {
+            scan.pending = 0;
+            plain = scan_chunks<N, SingleState>(text, std::size_t(end - text), scan);
+            for (std::size_t k = 0; k < scan.pending; ++k) out(scan.decoded[k]);
+        } while (plain && std::size_t(end - text) - scan.at >= N);
+        value_ = scan.value;
+        digits_ = scan.digits;
+        group_position_ = position_ + scan.start;
+        state_ = ReplaceChain::State(scan.row / chunk_row_);
+        return text + scan.at;
     }
 
     template <typename CharT, typename Out, typename Reader>
@@ -370,6 +394,7 @@ class Decoder {
     std::int64_t base_;
     std::uint32_t fast_digit_limit_;  // digits below this are read natively
     bool single_state_;
+    ReplaceChain::State chunk_states_;
     ReplaceChain chain_;
     std::vector<Action> actions_;                 // per transducer state and symbol
     std::unique_ptr<Action[], FreeTable> table_;  // per tabled state and character
