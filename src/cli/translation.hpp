@@ -35,20 +35,21 @@ class EncodingStream {
     template <typename CharT>
     bool feed(const CharT* text, std::size_t length, Utf8Output& out) {
         Sink sink{out};
-        return encoder_.feed(text, length, sink);
+        return encoder_.feed_utf8(text, length, sink);
     }
     bool finish(Utf8Output& out) {
         Sink sink{out};
-        return encoder_.finish(sink);
+        return encoder_.finish_utf8(sink);
     }
     std::string failure_text() const;
 
   private:
     struct Sink {
         Utf8Output& out;
-        void operator()(const engine::CodePoint* chars, std::size_t length,
-                        engine::CodePoint max_char) {
-            out.put(chars, length, max_char);
+        static_assert(engine::Encoder::kUtf8Readable >= Utf8Output::kBlockCopy,
+                      "pieces can be copied in blocks");
+        void operator()(const char* bytes, std::size_t length) {
+            out.put_padded_bytes(bytes, length);
         }
     };
     engine::Encoder encoder_;

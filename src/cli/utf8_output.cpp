@@ -33,7 +33,7 @@ void Utf8Output::put_in_parts(const engine::CodePoint* chars, std::size_t length
     }
 }
 
-void Utf8Output::put_bytes(const char* bytes, std::size_t length) {
+void Utf8Output::put_bytes_in_parts(const char* bytes, std::size_t length) {
     while (length > 0) {
         if (size_ == capacity_) make_room(1);
         const std::size_t part = std::min(length, capacity_ - size_);

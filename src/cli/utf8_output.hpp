@@ -10,6 +10,7 @@
 #include <string>
 
 #include "engine/text.hpp"
+#include "engine/utf8.hpp"
 
 namespace cli {
 
@@ -38,7 +39,28 @@ class Utf8Output {
             size_ += std::size_t(encode_bmp(chars, length, max_char, out) - out);
         }
     }
-    void put_bytes(const char* bytes, std::size_t length);
+    void put_bytes(const char* bytes, std::size_t length) {
+        if (capacity_ - size_ < length) {
+            put_bytes_in_parts(bytes, length);
+            return;
+        }
+        std::memcpy(buffer_.get() + size_, bytes, length);
+        size_ += length;
+    }
+    // The same, for bytes that may be read kBlockCopy bytes past their end:
+    // copies of a fixed size, where a copy of varying length would mispredict
+    // its branches on nearly every call.
+    static constexpr std::size_t kBlockCopy = 64;
+    void put_padded_bytes(const char* bytes, std::size_t length) {
+        if (capacity_ - size_ < length + kBlockCopy) {
+            put_bytes_in_parts(bytes, length);
+            return;
+        }
+        char* const out = buffer_.get() + size_;
+        for (std::size_t k = 0; k < length; k += kBlockCopy)
+            std::memcpy(out + k, bytes + k, kBlockCopy);
+        size_ += length;
+    }
 
     // Writes what is gathered; false (and error() says why) once a write failed.
     bool flush();
@@ -64,26 +86,7 @@ class Utf8Output {
     static constexpr std::size_t kSlack = 4;
 
     static std::size_t encode(engine::CodePoint c, char* out) {
-        if (c < 0x80) {
-            out[0] = char(c);
-            return 1;
-        }
-        if (c < 0x800) {
-            out[0] = char(0xC0 | (c >> 6));
-            out[1] = char(0x80 | (c & 0x3F));
-            return 2;
-        }
-        if (c < 0x10000) {
-            out[0] = char(0xE0 | (c >> 12));
-            out[1] = char(0x80 | ((c >> 6) & 0x3F));
-            out[2] = char(0x80 | (c & 0x3F));
-            return 3;
-        }
-        out[0] = char(0xF0 | (c >> 18));
-        out[1] = char(0x80 | ((c >> 12) & 0x3F));
-        out[2] = char(0x80 | ((c >> 6) & 0x3F));
-        out[3] = char(0x80 | (c & 0x3F));
-        return 4;
+        return engine::encode_utf8(c, out);
     }
 
     // Characters up to U+FFFF, from the table: each store writes four bytes,
@@ -113,6 +116,8 @@ class Utf8Output {
     // Characters that do not fit the block, or lie above U+FFFF.
     void put_in_parts(const engine::CodePoint* chars, std::size_t length,
                       engine::CodePoint max_char);
+
+    void put_bytes_in_parts(const char* bytes, std::size_t length);
 
     // Writes the block out, or in memory grows it, so that `needed` bytes fit.
     void make_room(std::size_t needed);

@@ -37,19 +37,28 @@ void Encoder::FreeIndex::operator()(std::uint32_t* index) const {
 std::uint32_t Encoder::build_segment(std::uint32_t code_point) {
     const ReplaceChain::State from = state_;
     Text output;
-    CodePoint max_char = 0;
-    auto capture = [&](const CodePoint* chars, std::size_t n, CodePoint max) {
+    auto capture = [&](const CodePoint* chars, std::size_t n, CodePoint) {
         output.append(chars, n);
-        max_char = std::max(max_char, max);
     };
-    const bool built = emit_piece(kSeparatorIndex, capture) && emit_digits(code_point, capture);
+    AsCodePoints<decltype(capture)> form{*this, capture};
+    const bool built = emit_piece(kSeparatorIndex, form) && emit_digits(code_point, form);
     const ReplaceChain::State next = state_;
     state_ = from;
     if (!built) return 0;
-    segments_.push_back(
-        Piece{next, std::uint32_t(arena_.size()), std::uint32_t(output.size()), max_char});
-    arena_.insert(arena_.end(), output.begin(), output.end());
+    segments_.push_back(store(next, output));
     return std::uint32_t(segments_.size());
+}
+
+Encoder::Piece Encoder::store(std::uint32_t next, const Text& output) {
+    utf8_arena_.resize(utf8_arena_.size() - kUtf8Readable);
+    Piece piece{next, std::uint32_t(arena_.size()),      std::uint32_t(output.size()),
+                0,    std::uint32_t(utf8_arena_.size()), 0};
+    piece.max_char = output.empty() ? 0 : *std::max_element(output.begin(), output.end());
+    arena_.insert(arena_.end(), output.begin(), output.end());
+    append_utf8(output.data(), output.size(), utf8_arena_);
+    piece.utf8_length = std::uint32_t(utf8_arena_.size()) - piece.utf8_offset;
+    utf8_arena_.append(kUtf8Readable, '\0');
+    return piece;
 }
 
 Text Encoder::symbols_of_piece(std::uint32_t index) const {
@@ -76,13 +85,8 @@ bool Encoder::build_piece(std::uint32_t index) {
         state = step.next;
     }
     const std::size_t needed = (std::size_t(std::max(state, state_)) + 1) * stride_;
-    if (pieces_.size() < needed) pieces_.resize(needed, Piece{kUnknown, 0, 0, 0});
-    Piece& piece = pieces_[std::size_t(state_) * stride_ + index];
-    piece.next = state;
-    piece.offset = std::uint32_t(arena_.size());
-    piece.length = std::uint32_t(output.size());
-    piece.max_char = output.empty() ? 0 : *std::max_element(output.begin(), output.end());
-    arena_.insert(arena_.end(), output.begin(), output.end());
+    if (pieces_.size() < needed) pieces_.resize(needed, Piece{kUnknown, 0, 0, 0, 0, 0});
+    pieces_[std::size_t(state_) * stride_ + index] = store(state, output);
     return true;
 }
 

@@ -6,10 +6,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "engine/base_digits.hpp"
 #include "engine/replace_chain.hpp"
+#include "engine/utf8.hpp"
 
 namespace engine {
 
@@ -29,19 +31,29 @@ class Encoder {
     // then gives the result.
     template <typename CharT, typename Sink>
     bool feed(const CharT* text, std::size_t length, Sink& sink) {
-        for (std::size_t i = 0; i < length; ++i) {
-            if (!feed_one(static_cast<std::uint32_t>(text[i]), sink)) return false;
-        }
-        return true;
+        AsCodePoints<Sink> form{*this, sink};
+        return feed_in(text, length, form);
     }
-
     template <typename Sink>
     bool finish(Sink& sink) {
-        ReplaceChain::Step step;
-        if (!chain_.finish(state_, step)) return false;
-        emit_chain_output(step, ReplaceChain::kAnyOther, sink);
-        restart();
-        return true;
+        AsCodePoints<Sink> form{*this, sink};
+        return finish_in(form);
+    }
+
+    // The same as UTF-8, from pieces memoised in that form.
+    // ByteSink: void(const char* bytes, std::size_t length); at least
+    // kUtf8Readable bytes may be read past the end of the given bytes, so that
+    // the sink can copy in blocks of that size.
+    static constexpr std::size_t kUtf8Readable = 64;
+    template <typename CharT, typename ByteSink>
+    bool feed_utf8(const CharT* text, std::size_t length, ByteSink& sink) {
+        AsUtf8<ByteSink> form{*this, sink};
+        return feed_in(text, length, form);
+    }
+    template <typename ByteSink>
+    bool finish_utf8(ByteSink& sink) {
+        AsUtf8<ByteSink> form{*this, sink};
+        return finish_in(form);
     }
 
     // The same result by whole-text passes, for any input and alphabet.
@@ -53,30 +65,77 @@ class Encoder {
         std::uint32_t offset;
         std::uint32_t length;
         CodePoint max_char;
+        std::uint32_t utf8_offset;
+        std::uint32_t utf8_length;
     };
     static constexpr std::uint32_t kUnknown = 0xFFFFFFFF;
 
+    // The two forms of output: a form takes memoised pieces and, rarely,
+    // characters made on the spot.
     template <typename Sink>
-    bool feed_one(std::uint32_t code_point, Sink& sink) {
+    struct AsCodePoints {
+        Encoder& encoder;
+        Sink& sink;
+        void piece(const Piece& p) {
+            if (p.length != 0) sink(encoder.arena_.data() + p.offset, p.length, p.max_char);
+        }
+        void chars(const CodePoint* c, std::size_t n, CodePoint max_char) {
+            if (n != 0) sink(c, n, max_char);
+        }
+    };
+    template <typename ByteSink>
+    struct AsUtf8 {
+        Encoder& encoder;
+        ByteSink& sink;
+        void piece(const Piece& p) {
+            if (p.utf8_length != 0) sink(encoder.utf8_arena_.data() + p.utf8_offset, p.utf8_length);
+        }
+        void chars(const CodePoint* c, std::size_t n, CodePoint) {
+            std::string& bytes = encoder.utf8_scratch_;
+            bytes.clear();
+            append_utf8(c, n, bytes);
+            if (!bytes.empty()) sink(bytes.data(), bytes.size());
+        }
+    };
+
+    template <typename CharT, typename Form>
+    bool feed_in(const CharT* text, std::size_t length, Form& form) {
+        for (std::size_t i = 0; i < length; ++i) {
+            if (!feed_one(static_cast<std::uint32_t>(text[i]), form)) return false;
+        }
+        return true;
+    }
+
+    template <typename Form>
+    bool finish_in(Form& form) {
+        ReplaceChain::Step step;
+        if (!chain_.finish(state_, step)) return false;
+        emit_chain_output(step, ReplaceChain::kAnyOther, form);
+        restart();
+        return true;
+    }
+
+    template <typename Form>
+    bool feed_one(std::uint32_t code_point, Form& form) {
         if (!first_ && code_point < kNarrow && state_ < kSegmentStates && segment_index_) {
             // A blank and the digits of a character as one memoised segment.
             std::uint32_t& slot = segment_index_[std::size_t(state_) << 16 | code_point];
             if (slot == 0) slot = build_segment(code_point);
             if (slot != 0) {
                 const Piece& segment = segments_[slot - 1];
-                sink(arena_.data() + segment.offset, segment.length, segment.max_char);
-                state_ = segment.next;
+                form.piece(segment);
+                stay_or_move(segment.next);
                 return true;
             }
         }
-        if (!first_ && !emit_piece(kSeparatorIndex, sink)) return false;
+        if (!first_ && !emit_piece(kSeparatorIndex, form)) return false;
         first_ = false;
-        return emit_digits(code_point, sink);
+        return emit_digits(code_point, form);
     }
 
-    template <typename Sink>
-    bool emit_digits(std::uint32_t code_point, Sink& sink) {
-        if (!chunked_) return feed_digits_one_by_one(code_point, sink);
+    template <typename Form>
+    bool emit_digits(std::uint32_t code_point, Form& form) {
+        if (!chunked_) return feed_digits_one_by_one(code_point, form);
         // The digits as a head without leading zeros and chunks of exactly
         // chunk_digits_ digits.
         std::uint32_t chunks[24];
@@ -87,9 +146,9 @@ class Encoder {
             chunks[full_chunks++] = head - quotient * chunk_base_;
             head = quotient;
         }
-        if (!emit_piece(1 + head, sink)) return false;
+        if (!emit_piece(1 + head, form)) return false;
         while (full_chunks > 0) {
-            if (!emit_piece(1 + chunk_base_ + chunks[--full_chunks], sink)) return false;
+            if (!emit_piece(1 + chunk_base_ + chunks[--full_chunks], form)) return false;
         }
         return true;
     }
@@ -99,39 +158,43 @@ class Encoder {
         return std::uint32_t((std::uint64_t(value) * chunk_reciprocal_) >> 40);
     }
 
-    template <typename Sink>
-    bool emit_piece(std::uint32_t index, Sink& sink) {
+    template <typename Form>
+    bool emit_piece(std::uint32_t index, Form& form) {
         const std::size_t slot = std::size_t(state_) * stride_ + index;
         if (slot >= pieces_.size() || pieces_[slot].next == kUnknown) {
             if (!build_piece(index)) return false;
         }
         const Piece& piece = pieces_[slot];
-        if (piece.length != 0) sink(arena_.data() + piece.offset, piece.length, piece.max_char);
-        // Most alphabets stay in one state: a predicted branch instead of a
-        // data dependency lets the next lookup start early.
-        if (piece.next != state_) state_ = piece.next;
+        form.piece(piece);
+        stay_or_move(piece.next);
         return true;
     }
 
-    template <typename Sink>
-    void emit_chain_output(const ReplaceChain::Step& step, CodePoint input, Sink& sink) {
+    // Most alphabets stay in one state: a predicted branch instead of a data
+    // dependency lets the next lookup start before this one has finished.
+    void stay_or_move(ReplaceChain::State next) {
+        if (next != state_) state_ = next;
+    }
+
+    template <typename Form>
+    void emit_chain_output(const ReplaceChain::Step& step, CodePoint input, Form& form) {
         scratch_.assign(chain_.output(step), step.output_length);
         for (CodePoint& c : scratch_) {
             if (c == ReplaceChain::kAnyOther) c = input;
         }
         CodePoint max_char = 0;
         for (CodePoint c : scratch_) max_char = c > max_char ? c : max_char;
-        if (!scratch_.empty()) sink(scratch_.data(), scratch_.size(), max_char);
+        form.chars(scratch_.data(), scratch_.size(), max_char);
     }
 
-    template <typename Sink>
-    bool feed_digits_one_by_one(std::uint32_t code_point, Sink& sink) {
+    template <typename Form>
+    bool feed_digits_one_by_one(std::uint32_t code_point, Form& form) {
         Text digits;
         append_digits(code_point, base_, digits);
         for (CodePoint c : digits) {
             ReplaceChain::Step step;
             if (!chain_.step(state_, chain_.symbol_of(c), step)) return false;
-            emit_chain_output(step, c, sink);
+            emit_chain_output(step, c, form);
             state_ = step.next;
         }
         return true;
@@ -149,6 +212,8 @@ class Encoder {
     // 1 + the index of the new segment in segments_, or 0 when it cannot be built.
     std::uint32_t build_segment(std::uint32_t code_point);
     bool build_piece(std::uint32_t index);
+    // Stores a piece's output in both forms.
+    Piece store(std::uint32_t next, const Text& output);
     Text symbols_of_piece(std::uint32_t index) const;
 
     std::uint64_t base_;
@@ -163,7 +228,10 @@ class Encoder {
     std::unique_ptr<std::uint32_t[], FreeIndex> segment_index_;
     std::vector<Piece> segments_;
     std::vector<CodePoint> arena_;
+    // Every piece and segment again, as UTF-8, then kUtf8Readable zero bytes.
+    std::string utf8_arena_ = std::string(kUtf8Readable, '\0');
     Text scratch_;
+    std::string utf8_scratch_;
     ReplaceChain::State state_ = ReplaceChain::kStart;
     bool first_ = true;
 };

@@ -3,6 +3,7 @@
 // one by one. Random cases use fixed seeds so that a failure replays.
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "engine/decoder.hpp"
 #include "engine/encoder.hpp"
 #include "engine/engine_cache.hpp"
+#include "engine/utf8.hpp"
 
 namespace {
 
@@ -102,6 +104,27 @@ Text encode(engine::Encoder& encoder, const Text& input, std::size_t piece) {
     return out;
 }
 
+// The UTF-8 form, read as the command line reads it: whole padded blocks.
+std::string encode_utf8(engine::Encoder& encoder, const Text& input, std::size_t piece) {
+    std::string out;
+    auto sink = [&](const char* bytes, std::size_t n) {
+        char block[engine::Encoder::kUtf8Readable];
+        std::memcpy(block, bytes + n, sizeof(block));
+        out.append(bytes, n);
+    };
+    encoder.restart();
+    for (std::size_t at = 0; at < input.size(); at += piece)
+        encoder.feed_utf8(input.data() + at, std::min(piece, input.size() - at), sink);
+    encoder.finish_utf8(sink);
+    return out;
+}
+
+std::string utf8_of(const Text& text) {
+    std::string bytes;
+    engine::append_utf8(text.data(), text.size(), bytes);
+    return bytes;
+}
+
 // Decodes as 16-bit units when every character fits, so the table paths run.
 template <typename Unit>
 bool decode(engine::Decoder& decoder, const Text& input, std::size_t piece, Text& out) {
@@ -186,6 +209,8 @@ void random_alphabets_match_whole_text_passes() {
         engine::Encoder encoder(base, encoding);
         const Text expected = reference_encode(input, base, encoding);
         check(encode(encoder, input, 1 + random() % 5) == expected, "encoder in pieces", seed);
+        check(encode_utf8(encoder, input, 1 + random() % 5) == utf8_of(expected),
+              "encoder in pieces, as UTF-8", seed);
 
         const Text encoded =
             random() % 2 ? expected : random_text(random, U"0123 abAB喵吱！~\t", 30);
@@ -210,6 +235,7 @@ void long_texts_round_trip_in_any_pieces() {
     engine::Encoder encoder(3, cat_encoding);
     const Text encoded = encode(encoder, input, 4096);
     check(encoded == reference_encode(input, 3, cat_encoding), "long cat text");
+    check(encode_utf8(encoder, input, 4096) == utf8_of(encoded), "long cat text as UTF-8");
     engine::Decoder decoder(3, cat_decoding);
     Text whole, pieces;
     check(decode<char16_t>(decoder, encoded, encoded.size(), whole) && whole == input,
