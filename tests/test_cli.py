@@ -322,6 +322,8 @@ class TestErrors:
             ("pigeon", "咕" * 4301, [0], "has more than 4300 digits"),
             ("monkey", "吱吱" * 22, [0, 1], "is a number above U+10FFFF"),
             ("cat", "喵喵喵！喵 喵呜~喵喵？x", [9, 10, 11], "is not a number in base 3"),
+            # A blank read one character at a time, then a long bad group.
+            ("pigeon", "鸽鸽鸽鸽\u3000鸽鸽鸽 " + "哩" * 8 + "X", [9], "is not a number in base 3"),
         ]
         for alias, text, offsets, problem in cases:
             self.assert_group_error(alias, text, offsets, problem)

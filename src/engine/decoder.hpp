@@ -129,8 +129,8 @@ class Decoder {
         const CharT* const end = text + length;
         const CharT* p = text;
         while (std::size_t(end - p) >= N && state_ < chunk_states_) {
-            p = single_state_ ? run_chunks<N, true>(text, p, end, out)
-                              : run_chunks<N, false>(text, p, end, out);
+            p = single_state_ ? run_chunks<N, true>(origin, text, p, end, out)
+                              : run_chunks<N, false>(origin, text, p, end, out);
             if (std::size_t(end - p) < N) break;
             std::uint8_t chunk[N];
             for (std::size_t k = 0; k < N; ++k) chunk[k] = narrow_symbols_[p[k]];
@@ -171,16 +171,17 @@ class Decoder {
     template <std::size_t N, bool SingleState, typename CharT>
     bool scan_chunks(const CharT* text, std::size_t length, ChunkScan& scan) const;
 
-    // Runs chunks while they are plain; returns where it stopped. position_
-    // is where `text` starts.
+    // Runs chunks while they are plain; returns where it stopped. `origin` is
+    // the position where `text` starts.
     template <std::size_t N, bool SingleState, typename CharT, typename Out>
-    const CharT* run_chunks(const CharT* text, const CharT* p, const CharT* end, Out& out) {
+    const CharT* run_chunks(std::uint64_t origin, const CharT* text, const CharT* p,
+                            const CharT* end, Out& out) {
         ChunkScan scan;
         scan.at = std::size_t(p - text);
         scan.row = std::uint32_t(state_) * chunk_row_;
         scan.value = value_;
         scan.digits = digits_;
-        scan.start = group_position_ - position_;
+        scan.start = group_position_ - origin;
         bool plain = true;
         do {
             scan.pending = 0;
@@ -189,7 +190,7 @@ class Decoder {
         } while (plain && std::size_t(end - text) - scan.at >= N);
         value_ = scan.value;
         digits_ = scan.digits;
-        group_position_ = position_ + scan.start;
+        group_position_ = origin + scan.start;
         state_ = ReplaceChain::State(scan.row / chunk_row_);
         return text + scan.at;
     }
