@@ -94,7 +94,9 @@ class Encoder {
             std::string& bytes = encoder.utf8_scratch_;
             bytes.clear();
             append_utf8(c, n, bytes);
-            if (!bytes.empty()) sink(bytes.data(), bytes.size());
+            const std::size_t length = bytes.size();
+            bytes.append(kUtf8Readable, '\0');
+            if (length != 0) sink(bytes.data(), length);
         }
     };
 
