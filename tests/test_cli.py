@@ -212,6 +212,7 @@ process = subprocess.Popen(%r, stdin=subprocess.PIPE, stdout=subprocess.PIPE)
 def feed():
     for _ in range(50):
         process.stdin.write(block)
+    process.stdin.write(%r)
     process.stdin.close()
 threading.Thread(target=feed).start()
 received = 0
@@ -225,8 +226,12 @@ print(process.returncode, received, resource.getrusage(resource.RUSAGE_CHILDREN)
 """
         cat_hi = "喵喵喵！喵喵喵！喵喵？喵喵？ 喵喵喵？喵喵喵！喵喵喵！喵喵？ ".encode("utf-8")
         monkey_input = "Hi 中\U0001f600\n".encode("utf-8")
-        for command, alias, unit in (("decode", "cat", cat_hi), ("encode", "monkey", monkey_input)):
-            program = code % (unit, len(unit), [MIRELO, command, alias])
+        # One group of 50 MB: leading zeros, then a one.
+        zeros, one = "唧唧".encode("utf-8"), "吱吱".encode("utf-8")
+        for command, alias, unit, tail in (("decode", "cat", cat_hi, b""),
+                                           ("encode", "monkey", monkey_input, b""),
+                                           ("decode", "monkey", zeros, one)):
+            program = code % (unit, len(unit), [MIRELO, command, alias], tail)
             completed = subprocess.run([sys.executable, "-c", program], stdout=subprocess.PIPE,
                                        timeout=600)
             status, received, peak = completed.stdout.split()

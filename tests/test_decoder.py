@@ -309,6 +309,7 @@ def test_group_syntax_agrees_with_the_plain_algorithm(mirelo, group, base):
     "-" + "1" * 40, "-" + "1" * 100, "100001111111111111111", "100010000000000000000",
     "0" * 599 + "1", "0" * 600 + "1", "0" * 601 + "1", "0" * 4299 + "1", "0" * 4300 + "1",
     "1" + "0" * 4999, "0" * 4999 + "1", "2" * 5000, "_".join("1" * 2500), "0" * 20000 + "1",
+    "0" * 20000 + "1" * 30,
 ], ids=lambda group: "%s...(%d)" % (group[:8], len(group)))
 @pytest.mark.parametrize("base", [2, 3, 10, 16, 36])
 def test_large_groups_agree_with_the_plain_algorithm(mirelo, group, base):

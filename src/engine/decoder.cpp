@@ -52,6 +52,7 @@ bool all_patterns_short(const std::vector<Pass>& passes) {
 Decoder::Decoder(std::int64_t base, std::vector<Pass> passes)
     : base_(base),
       fast_digit_limit_(base >= 2 && base <= 36 ? std::uint32_t(base < 10 ? base : 10) : 0),
+      max_fast_digits_(max_fast_digits(base)),
       single_state_(all_patterns_short(passes)),
       chunk_states_(single_state_ ? 1 : kChunkStates),
       chain_(std::move(passes), common_characters()) {
@@ -153,6 +154,7 @@ bool Decoder::scan_chunks(const CharT* text, std::size_t length, ChunkScan& scan
     std::size_t digits = scan.digits;
     std::uint64_t start = scan.start;
     std::size_t pending = scan.pending;
+    const std::size_t max_digits = max_fast_digits_;
     bool plain = true;
     for (; length - at >= N && pending < kPending; at += N) {
         const CharT* const chunk = text + at;
@@ -161,7 +163,7 @@ bool Decoder::scan_chunks(const CharT* text, std::size_t length, ChunkScan& scan
         const ChunkAction& action = chunks[index];
         const std::uint64_t next = value * action.multiplier + action.addend;
         const std::size_t count = digits + action.count;
-        if (!is_plain(action.kind) || next > kMaxCodePoint || count > kMaxFastDigits) {
+        if (!is_plain(action.kind) || next > kMaxCodePoint || count > max_digits) {
             plain = false;
             break;
         }

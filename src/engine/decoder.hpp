@@ -62,12 +62,16 @@ class Decoder {
     Text replace_plain(const Text& input) const { return chain_.apply_all(input); }
 
   private:
-    // Longer groups are left to the reader: the interpreter caps the digits
-    // it reads in bases that are not powers of two.
-    static constexpr std::size_t kMaxFastDigits = 600;
     // digits_ holds 0 between groups, the count of a plain group's digits, or
     // this mark when the group is kept as text in group_.
     static constexpr std::size_t kAsText = ~std::size_t(0) / 2;
+    // In bases that are not powers of two the interpreter caps the digits it
+    // reads, so longer groups are left to the reader; in the others a group
+    // of any length (leading zeros) is read natively, and never held as text.
+    static constexpr std::size_t kMaxFastDigits = 600;
+    static std::size_t max_fast_digits(std::int64_t base) {
+        return base > 0 && (base & (base - 1)) == 0 ? kAsText - 1 : kMaxFastDigits;
+    }
 
     // What one input character does, once the transducer's step is known.
     // `digits`: no output, or up to kMaxRun digits worth `addend` together;
@@ -221,7 +225,7 @@ class Decoder {
                 start = digits != 0 ? start : position_ + i;
                 const std::uint64_t next = value * action.multiplier + action.addend;
                 const std::size_t count = digits + action.count;
-                if (next <= kMaxCodePoint && count <= kMaxFastDigits) {
+                if (next <= kMaxCodePoint && count <= max_fast_digits_) {
                     value = next;
                     digits = count;
                 } else {
@@ -235,7 +239,7 @@ class Decoder {
                 }
             } else if (action.kind == Kind::blank) {
                 if (digits != 0) {
-                    if (digits <= kMaxFastDigits) {
+                    if (digits <= max_fast_digits_) {
                         out(CodePoint(value));
                     } else {
                         digits_ = digits;
@@ -359,7 +363,7 @@ class Decoder {
         open_group(position);
         if (digits_ != kAsText) {
             const std::uint64_t value = value_ * std::uint64_t(base_) + digit;
-            if (value <= kMaxCodePoint && digits_ < kMaxFastDigits) {
+            if (value <= kMaxCodePoint && digits_ < max_fast_digits_) {
                 value_ = value;
                 ++digits_;
                 return;
@@ -394,6 +398,7 @@ class Decoder {
 
     std::int64_t base_;
     std::uint32_t fast_digit_limit_;  // digits below this are read natively
+    std::size_t max_fast_digits_;     // the most digits a group read natively has
     bool single_state_;
     ReplaceChain::State chunk_states_;
     ReplaceChain chain_;
