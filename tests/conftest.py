@@ -91,6 +91,33 @@ def mirelo(live_module):
     live_module.app.update()
 
 
+@pytest.fixture
+def restored_window(mirelo):
+    """The live module; the direction, the input box and the result field
+    are put back as they were found after the test."""
+    depot, problem, out = mirelo.depot, mirelo.problem, mirelo.out
+    before = (depot.get(), problem.get("1.0", "end-1c"), out.get())
+    yield mirelo
+    depot.set(before[0])
+    problem.delete("1.0", "end")
+    problem.insert("1.0", before[1])
+    out.delete(0, "end")
+    out.insert(0, before[2])
+
+
+@pytest.fixture
+def folder(mirelo, tmp_path):
+    """program_temp pointed at a fresh, not yet existing folder."""
+    path = tmp_path / "Quenzariv2.2"
+    mirelo.program_temp = str(path)
+    return path
+
+
+def leftovers(path):
+    """The names in the folder, or none when it is not a folder."""
+    return sorted(os.listdir(path)) if os.path.isdir(path) else []
+
+
 def run_python(code, env=None, timeout=60, cwd=None, tmp_path=None):
     """Run `code` in a fresh interpreter on the test display. Output goes to
     files: a clipboard helper left running must not hold a pipe open."""

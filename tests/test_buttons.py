@@ -46,19 +46,12 @@ def clipboard_settles_on(expected, timeout=3.0):
 
 
 @pytest.fixture
-def window(mirelo):
+def window(restored_window):
     """The live module with the clipboard recorded, not written; the
     direction, input box and result field are put back after the test."""
-    depot, problem, out = mirelo.depot, mirelo.problem, mirelo.out
-    before = (depot.get(), problem.get("1.0", "end-1c"), out.get())
-    mirelo.copy = Recorder()
-    mirelo.run_icon = IconRecorder()
-    yield mirelo
-    depot.set(before[0])
-    problem.delete("1.0", "end")
-    problem.insert("1.0", before[1])
-    out.delete(0, "end")
-    out.insert(0, before[2])
+    restored_window.copy = Recorder()
+    restored_window.run_icon = IconRecorder()
+    return restored_window
 
 
 class TestInputSources:

@@ -14,20 +14,13 @@ from pathlib import Path
 
 import pytest
 
+from conftest import leftovers
+
 pytestmark = pytest.mark.skipif(os.name != "posix", reason="POSIX file system faults")
 
 FAILURE_HINT = "请输入对应的语言！"
 
 
-@pytest.fixture
-def folder(mirelo, tmp_path):
-    path = tmp_path / "Quenzariv2.2"
-    mirelo.program_temp = str(path)
-    return path
-
-
-def leftovers(path):
-    return sorted(os.listdir(path)) if os.path.isdir(path) else []
 
 
 def icon_bytes(mirelo, name):

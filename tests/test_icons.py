@@ -16,6 +16,7 @@ from pathlib import Path
 import pytest
 
 import def_icon
+from conftest import leftovers
 
 ICON_NAMES = ["huaji", "qipaoyu", "gezi", "tabbit", "monkey", "monkey_cp"]
 # Names that the module binds from its imports before it star-imports def_icon.
@@ -122,16 +123,6 @@ def test_checked_in_icon_module_is_what_the_generator_makes(tmp_path):
 
 # --- make_icon and run_icon ---------------------------------------------------
 
-@pytest.fixture
-def folder(mirelo, tmp_path):
-    """program_temp pointed at a fresh, not yet existing folder."""
-    path = tmp_path / "Quenzariv2.2"
-    mirelo.program_temp = str(path)
-    return path
-
-
-def leftovers(path):
-    return sorted(os.listdir(path)) if path.exists() else []
 
 
 class Recorder:

@@ -10,6 +10,8 @@ import pytest
 from hypothesis import HealthCheck, example, given, settings
 from hypothesis import strategies as st
 
+from engine_support import CallRecorder
+
 NO_CHOICE_HINT = "请选择翻译种类！"
 NO_CHOICE_MESSAGE = "请选择翻译种类！∑(っ°Д°;)っ"
 FAILURE_HINT = "请输入对应的语言！"
@@ -48,25 +50,16 @@ OPPOSITE = {
 }
 
 
-class Recorder:
-    """Stands in for a callable: keeps every call, answers from a script."""
+class Recorder(CallRecorder):
+    """A CallRecorder that answers with `result`, or with what `result()`
+    gives when it is callable; tests may change `result` between calls."""
 
     def __init__(self, result=None, raises=None, log=None, name=None):
-        self.calls = []
+        super().__init__(answer=self.scripted, raises=raises, log=log, name=name)
         self.result = result
-        self.raises = raises
-        self.log = log
-        self.name = name
 
-    def __call__(self, *args, **kwargs):
-        self.calls.append((args, kwargs))
-        if self.log is not None:
-            self.log.append(self.name)
-        if self.raises is not None:
-            raise self.raises
-        if callable(self.result):
-            return self.result()
-        return self.result
+    def scripted(self, *args):
+        return self.result() if callable(self.result) else self.result
 
 
 class IconRecorder:
@@ -94,17 +87,8 @@ class Choice:
 
 
 @pytest.fixture
-def window(mirelo):
-    """The live module; the direction, the input box and the result field
-    are put back as they were found after the test."""
-    depot, problem, out = mirelo.depot, mirelo.problem, mirelo.out
-    before = (depot.get(), problem.get("1.0", "end-1c"), out.get())
-    yield mirelo
-    depot.set(before[0])
-    problem.delete("1.0", "end")
-    problem.insert("1.0", before[1])
-    out.delete(0, "end")
-    out.insert(0, before[2])
+def window(restored_window):
+    return restored_window
 
 
 @pytest.fixture
