@@ -157,10 +157,7 @@ bool Decoder::scan_chunks(const CharT* text, std::size_t length, ChunkScan& scan
     const std::size_t max_digits = max_fast_digits_;
     bool plain = true;
     for (; length - at >= N && pending < kPending; at += N) {
-        const CharT* const chunk = text + at;
-        std::uint32_t index = row + symbols[chunk[N - 1]];
-        for (std::size_t k = 0; k + 1 < N; ++k) index += offsets[k * kNarrow + chunk[k]];
-        const ChunkAction& action = chunks[index];
+        const ChunkAction& action = chunks[row + index_in_row<N>(text + at, symbols, offsets)];
         const std::uint64_t next = value * action.multiplier + action.addend;
         const std::size_t count = digits + action.count;
         if (!is_plain(action.kind) || next > kMaxCodePoint || count > max_digits) {

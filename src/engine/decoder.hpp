@@ -152,11 +152,17 @@ class Decoder {
         return feed_characters(p, std::size_t(end - p), out, reader);
     }
 
+    // Where a chunk's entry lies within a state's row of the chunk table.
+    template <std::size_t N, typename CharT>
+    static std::uint32_t index_in_row(const CharT* chunk, const std::uint8_t* symbols,
+                                      const std::uint32_t* offsets) {
+        std::uint32_t index = symbols[chunk[N - 1]];
+        for (std::size_t k = 0; k + 1 < N; ++k) index += offsets[k * kNarrow + chunk[k]];
+        return index;
+    }
     template <std::size_t N, typename CharT>
     std::uint32_t chunk_index(std::uint32_t row, const CharT* chunk) const {
-        std::uint32_t index = row + narrow_symbols_[chunk[N - 1]];
-        for (std::size_t k = 0; k + 1 < N; ++k) index += chunk_offsets_[k * kNarrow + chunk[k]];
-        return index;
+        return row + index_in_row<N>(chunk, narrow_symbols_.get(), chunk_offsets_.get());
     }
 
     // What the chunk loop carries from one chunk to the next.
