@@ -1,11 +1,14 @@
 // Translation_smooth: ordinary text into a joke language.
 #include <algorithm>
+#include <cstring>
 
 #include "alphabet.hpp"
+#include "engine/block_copy.hpp"
 #include "engine/encoder.hpp"
 #include "engine/engine_cache.hpp"
 #include "functions.hpp"
 #include "names.hpp"
+#include "platform/memory.hpp"
 #include "translation_common.hpp"
 #include "unicode_access.hpp"
 
@@ -85,29 +88,49 @@ struct Measure {
     }
 };
 
+// Copies whole blocks while the string has room for them past the end of the
+// units, and exactly at the end.
 template <typename Unit>
 struct Writer {
+    static constexpr std::size_t kBlock = engine::Encoder::kReadableBytes;
     Unit* out;
-    void operator()(const engine::CodePoint* chars, std::size_t n, engine::CodePoint) {
-        Unit* const target = out;  // a local pointer lets the copy vectorise
-        for (std::size_t i = 0; i < n; ++i) target[i] = static_cast<Unit>(chars[i]);
+    Unit* const end;
+    void operator()(const Unit* units, std::size_t n) {
+        Unit* const target = out;
+        if (std::size_t(end - target) >= n + kBlock / sizeof(Unit))
+            engine::copy_in_blocks<kBlock>(target, units, n);
+        else
+            std::memcpy(target, units, n * sizeof(Unit));
         out = target + n;
     }
 };
 
-template <typename Sink>
-bool run_encoder(engine::Encoder& encoder, PyObject* imput, Sink& sink) {
+bool measure_encoded(engine::Encoder& encoder, PyObject* imput, Measure& measure) {
     encoder.restart();
     const bool fed = visit_code_points(imput, [&](const auto* data, std::size_t length) {
-        return encoder.feed(data, length, sink);
+        return encoder.feed(data, length, measure);
     });
-    return fed && encoder.finish(sink);
+    return fed && encoder.finish(measure);
 }
 
 template <typename Unit>
-bool write_encoded(engine::Encoder& encoder, PyObject* imput, PyObject* result) {
-    Writer<Unit> writer{static_cast<Unit*>(PyUnicode_DATA(result))};
-    return run_encoder(encoder, imput, writer);
+void write_encoded(engine::Encoder& encoder, PyObject* imput, PyObject* result) {
+    Unit* const start = static_cast<Unit*>(PyUnicode_DATA(result));
+    Writer<Unit> writer{start, start + PyUnicode_GET_LENGTH(result)};
+    encoder.restart();
+    visit_code_points(imput, [&](const auto* data, std::size_t length) {
+        return encoder.template feed_units<Unit>(data, length, writer);
+    });
+    encoder.template finish_units<Unit>(writer);
+}
+
+// Results this large are fresh blocks from the system (the C library reuses
+// freed memory only for smaller ones), so their pages all fault in as they
+// are written.
+void advise_large_pages_for(PyObject* result) {
+    constexpr std::size_t kFreshBlock = std::size_t(32) << 20;
+    const std::size_t bytes = std::size_t(PyUnicode_GET_LENGTH(result)) * PyUnicode_KIND(result);
+    if (bytes >= kFreshBlock) platform::advise_large_pages(PyUnicode_DATA(result), bytes);
 }
 
 // Never destroyed: engines may still be lent out while the process exits.
@@ -118,19 +141,20 @@ PyObject* encode_natively(PyObject* imput, Py_ssize_t base, std::vector<engine::
     auto lease = encoders.lend(base, std::move(passes));
     engine::Encoder& encoder = *lease;
     Measure measure;
-    if (!run_encoder(encoder, imput, measure))
+    if (!measure_encoded(encoder, imput, measure))
         return string_of(encoder.encode_plain(text_of(imput))).release();
     Ref result = Ref::steal(PyUnicode_New(Py_ssize_t(measure.length), measure.max_char));
     if (!result) return nullptr;
+    advise_large_pages_for(result.get());
     switch (PyUnicode_KIND(result.get())) {
         case PyUnicode_1BYTE_KIND:
-            write_encoded<Py_UCS1>(encoder, imput, result.get());
+            write_encoded<std::uint8_t>(encoder, imput, result.get());
             break;
         case PyUnicode_2BYTE_KIND:
-            write_encoded<Py_UCS2>(encoder, imput, result.get());
+            write_encoded<std::uint16_t>(encoder, imput, result.get());
             break;
         default:
-            write_encoded<Py_UCS4>(encoder, imput, result.get());
+            write_encoded<engine::CodePoint>(encoder, imput, result.get());
             break;
     }
     return result.release();

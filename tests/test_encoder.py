@@ -2,6 +2,9 @@
 plain algorithm for random texts and alphabets, in ordinary and unusual
 argument types; the names it calls; its edge cases."""
 
+import functools
+import random
+
 import pytest
 from hypothesis import assume, example, given
 from hypothesis import strategies as st
@@ -331,6 +334,32 @@ def test_empty_pattern_inserts_its_syllable_everywhere(mirelo):
     quiet_icon(mirelo)
     assert encode(mirelo, "", ["z", "a"], [0, ""]) == "a"
     assert encode(mirelo, "A", ["<", ">", "-"], [1, 0, ""]) == "-<->->->->->-<-"
+
+
+# --- Results larger than the caches ---------------------------------------------
+
+@functools.lru_cache(maxsize=1)
+def long_mixed_text():
+    rnd = random.Random(5)
+    alphabet = [chr(c) for c in range(0x20, 0x7F)] + \
+        [chr(0x4E00 + rnd.randrange(0x5000)) for _ in range(2000)]
+    return "".join(rnd.choices(alphabet, k=2_500_000))
+
+
+@pytest.mark.parametrize("value_list, numbers_list, width", [
+    (["O", "o", "0"], [1, 0, " "], 1),
+    (["吱吱", "唧唧", " "], [1, 0, " "], 2),
+    (["\U0001F600", "a", "-"], [1, 0, " "], 4),
+], ids=["1-byte", "2-byte", "4-byte"])
+def test_results_of_tens_of_megabytes_are_whole(mirelo, value_list, numbers_list, width):
+    # Results this large are written another way than small ones.
+    quiet_icon(mirelo)
+    text = long_mixed_text()
+    each = {c: reference.encode(c, value_list, numbers_list) for c in set(text)}
+    separator = value_list[numbers_list.index(" ")]
+    result = encode(mirelo, text, value_list, numbers_list)
+    assert len(result) * width > 32 << 20
+    assert result == separator.join(each[c] for c in text)
 
 
 # --- Bases below 2 ---------------------------------------------------------------

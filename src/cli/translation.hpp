@@ -46,7 +46,7 @@ class EncodingStream {
   private:
     struct Sink {
         Utf8Output& out;
-        static_assert(engine::Encoder::kUtf8Readable >= Utf8Output::kBlockCopy,
+        static_assert(engine::Encoder::kReadableBytes >= Utf8Output::kBlockCopy,
                       "pieces can be copied in blocks");
         void operator()(const char* bytes, std::size_t length) {
             out.put_padded_bytes(bytes, length);

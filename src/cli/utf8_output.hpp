@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/block_copy.hpp"
 #include "engine/text.hpp"
 #include "engine/utf8.hpp"
 
@@ -56,9 +57,7 @@ class Utf8Output {
             put_bytes_in_parts(bytes, length);
             return;
         }
-        char* const out = buffer_.get() + size_;
-        for (std::size_t k = 0; k < length; k += kBlockCopy)
-            std::memcpy(out + k, bytes + k, kBlockCopy);
+        engine::copy_in_blocks<kBlockCopy>(buffer_.get() + size_, bytes, length);
         size_ += length;
     }
 

@@ -3,6 +3,7 @@
 // into syllables. Streams: feed text in pieces, then finish.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "engine/base_digits.hpp"
+#include "engine/padded_units.hpp"
 #include "engine/replace_chain.hpp"
 #include "engine/utf8.hpp"
 
@@ -40,11 +42,27 @@ class Encoder {
         return finish_in(form);
     }
 
+    // The sinks of the forms below may read at least this many bytes past the
+    // end of what they are given, so that they can copy in blocks of that size.
+    static constexpr std::size_t kReadableBytes = 64;
+    static_assert(PaddedUnits<std::uint8_t>::kPadding >= kReadableBytes, "padding covers a block");
+
+    // The same in the code units of a string kind wide enough for every
+    // character of the result: std::uint8_t, std::uint16_t or CodePoint.
+    // UnitSink: void(const Unit* units, std::size_t length).
+    template <typename Unit, typename CharT, typename UnitSink>
+    bool feed_units(const CharT* text, std::size_t length, UnitSink& sink) {
+        AsUnits<Unit, UnitSink> form{*this, sink};
+        return feed_in(text, length, form);
+    }
+    template <typename Unit, typename UnitSink>
+    bool finish_units(UnitSink& sink) {
+        AsUnits<Unit, UnitSink> form{*this, sink};
+        return finish_in(form);
+    }
+
     // The same as UTF-8, from pieces memoised in that form.
-    // ByteSink: void(const char* bytes, std::size_t length); at least
-    // kUtf8Readable bytes may be read past the end of the given bytes, so that
-    // the sink can copy in blocks of that size.
-    static constexpr std::size_t kUtf8Readable = 64;
+    // ByteSink: void(const char* bytes, std::size_t length).
     template <typename CharT, typename ByteSink>
     bool feed_utf8(const CharT* text, std::size_t length, ByteSink& sink) {
         AsUtf8<ByteSink> form{*this, sink};
@@ -70,17 +88,35 @@ class Encoder {
     };
     static constexpr std::uint32_t kUnknown = 0xFFFFFFFF;
 
-    // The two forms of output: a form takes memoised pieces and, rarely,
+    // The forms of output: a form takes memoised pieces and, rarely,
     // characters made on the spot.
     template <typename Sink>
     struct AsCodePoints {
         Encoder& encoder;
         Sink& sink;
         void piece(const Piece& p) {
-            if (p.length != 0) sink(encoder.arena_.data() + p.offset, p.length, p.max_char);
+            if (p.length != 0) sink(encoder.code_points_.data() + p.offset, p.length, p.max_char);
         }
         void chars(const CodePoint* c, std::size_t n, CodePoint max_char) {
             if (n != 0) sink(c, n, max_char);
+        }
+    };
+    template <typename Unit, typename UnitSink>
+    struct AsUnits {
+        Encoder& encoder;
+        UnitSink& sink;
+        void piece(const Piece& p) {
+            if (p.length != 0) sink(encoder.arena<Unit>().data() + p.offset, p.length);
+        }
+        // In pieces of at most one block, each followed by a block of zeros.
+        static constexpr std::size_t kBlockUnits = kReadableBytes / sizeof(Unit);
+        void chars(const CodePoint* c, std::size_t n, CodePoint) {
+            Unit units[2 * kBlockUnits] = {};
+            for (std::size_t at = 0; at < n; at += kBlockUnits) {
+                const std::size_t count = std::min(n - at, kBlockUnits);
+                for (std::size_t i = 0; i < count; ++i) units[i] = static_cast<Unit>(c[at + i]);
+                sink(units, count);
+            }
         }
     };
     template <typename ByteSink>
@@ -95,7 +131,7 @@ class Encoder {
             bytes.clear();
             append_utf8(c, n, bytes);
             const std::size_t length = bytes.size();
-            bytes.append(kUtf8Readable, '\0');
+            bytes.append(kReadableBytes, '\0');
             if (length != 0) sink(bytes.data(), length);
         }
     };
@@ -229,9 +265,21 @@ class Encoder {
     // Per state and character: 1 + the index of its segment, or 0 if not met yet.
     std::unique_ptr<std::uint32_t[], FreeIndex> segment_index_;
     std::vector<Piece> segments_;
-    std::vector<CodePoint> arena_;
-    // Every piece and segment again, as UTF-8, then kUtf8Readable zero bytes.
-    std::string utf8_arena_ = std::string(kUtf8Readable, '\0');
+    // Every piece and segment in each width of code unit, at the same offsets.
+    PaddedUnits<CodePoint> code_points_;
+    PaddedUnits<std::uint16_t> units16_;
+    PaddedUnits<std::uint8_t> units8_;
+    template <typename Unit>
+    const PaddedUnits<Unit>& arena() const {
+        if constexpr (sizeof(Unit) == 1)
+            return units8_;
+        else if constexpr (sizeof(Unit) == 2)
+            return units16_;
+        else
+            return code_points_;
+    }
+    // Every piece and segment again, as UTF-8, then kReadableBytes zero bytes.
+    std::string utf8_arena_ = std::string(kReadableBytes, '\0');
     Text scratch_;
     std::string utf8_scratch_;
     ReplaceChain::State state_ = ReplaceChain::kStart;

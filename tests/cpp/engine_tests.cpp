@@ -108,7 +108,7 @@ Text encode(engine::Encoder& encoder, const Text& input, std::size_t piece) {
 std::string encode_utf8(engine::Encoder& encoder, const Text& input, std::size_t piece) {
     std::string out;
     auto sink = [&](const char* bytes, std::size_t n) {
-        char block[engine::Encoder::kUtf8Readable];
+        char block[engine::Encoder::kReadableBytes];
         std::memcpy(block, bytes + n, sizeof(block));
         out.append(bytes, n);
     };
@@ -117,6 +117,32 @@ std::string encode_utf8(engine::Encoder& encoder, const Text& input, std::size_t
         encoder.feed_utf8(input.data() + at, std::min(piece, input.size() - at), sink);
     encoder.finish_utf8(sink);
     return out;
+}
+
+// The code-unit form in the narrowest width that holds every character of
+// `expected`, read in whole padded blocks as the module's writer reads it.
+template <typename Unit>
+Text encode_units(engine::Encoder& encoder, const Text& input, std::size_t piece) {
+    Text out;
+    auto sink = [&](const Unit* units, std::size_t n) {
+        Unit block[engine::Encoder::kReadableBytes / sizeof(Unit)];
+        std::memcpy(block, units + n, sizeof(block));
+        out.append(units, units + n);
+    };
+    encoder.restart();
+    for (std::size_t at = 0; at < input.size(); at += piece)
+        encoder.feed_units<Unit>(input.data() + at, std::min(piece, input.size() - at), sink);
+    encoder.finish_units<Unit>(sink);
+    return out;
+}
+
+Text encode_narrowest(engine::Encoder& encoder, const Text& input, std::size_t piece,
+                      const Text& expected) {
+    const CodePoint widest =
+        expected.empty() ? 0 : *std::max_element(expected.begin(), expected.end());
+    if (widest < 0x100) return encode_units<std::uint8_t>(encoder, input, piece);
+    if (widest < 0x10000) return encode_units<std::uint16_t>(encoder, input, piece);
+    return encode_units<CodePoint>(encoder, input, piece);
 }
 
 std::string utf8_of(const Text& text) {
@@ -211,6 +237,8 @@ void random_alphabets_match_whole_text_passes() {
         check(encode(encoder, input, 1 + random() % 5) == expected, "encoder in pieces", seed);
         check(encode_utf8(encoder, input, 1 + random() % 5) == utf8_of(expected),
               "encoder in pieces, as UTF-8", seed);
+        check(encode_narrowest(encoder, input, 1 + random() % 5, expected) == expected,
+              "encoder in pieces, as code units of the narrowest width", seed);
 
         const Text encoded =
             random() % 2 ? expected : random_text(random, U"0123 abAB喵吱！~\t", 30);
@@ -236,6 +264,8 @@ void long_texts_round_trip_in_any_pieces() {
     const Text encoded = encode(encoder, input, 4096);
     check(encoded == reference_encode(input, 3, cat_encoding), "long cat text");
     check(encode_utf8(encoder, input, 4096) == utf8_of(encoded), "long cat text as UTF-8");
+    check(encode_units<std::uint16_t>(encoder, input, 4096) == encoded,
+          "long cat text as 16-bit units");
     engine::Decoder decoder(3, cat_decoding);
     Text whole, pieces;
     check(decode<char16_t>(decoder, encoded, encoded.size(), whole) && whole == input,
