@@ -12,10 +12,27 @@ namespace {
 // Pieces of this many digit values at most are memoised per state.
 constexpr std::uint32_t kMaxChunkValues = 256;
 
+// The passes see only digits and blanks, and then what earlier replacements
+// bring in. A pass whose pattern needs any other character never matches:
+// dropping it spares the transducer the states of its matcher.
+std::vector<Pass> passes_that_can_match(std::vector<Pass> passes, std::uint64_t base) {
+    Text possible = U" ";
+    for (std::uint64_t digit = 0; digit < std::min<std::uint64_t>(base, 10); ++digit)
+        possible += CodePoint(U'0' + digit);
+    const auto is_possible = [&possible](CodePoint c) { return possible.find(c) != Text::npos; };
+    std::vector<Pass> kept;
+    for (Pass& pass : passes) {
+        if (!std::all_of(pass.pattern.begin(), pass.pattern.end(), is_possible)) continue;
+        possible += pass.replacement;
+        kept.push_back(std::move(pass));
+    }
+    return kept;
+}
+
 }  // namespace
 
 Encoder::Encoder(std::uint64_t base, std::vector<Pass> passes)
-    : base_(base), chain_(std::move(passes)), chunked_(base <= 10) {
+    : base_(base), chain_(passes_that_can_match(std::move(passes), base)), chunked_(base <= 10) {
     if (!chunked_) return;
     chunk_digits_ = 0;
     while (chunk_base_ * base <= kMaxChunkValues) {

@@ -221,6 +221,11 @@ std::vector<Pass> random_alphabet(std::mt19937_64& random, unsigned base, bool e
     Text separator = random_text(random, pool, random() % 3);
     passes.insert(passes.begin() + std::ptrdiff_t(random() % (base + 1)),
                   encoding ? Pass{U" ", separator} : Pass{separator, U" "});
+    // Now and then a pass of any pattern, which may match only after earlier
+    // replacements or never.
+    if (random() % 2)
+        passes.push_back(
+            {random_text(random, pool, 1 + random() % 3), random_text(random, pool, random() % 3)});
     std::shuffle(passes.begin(), passes.end(), random);
     return passes;
 }
