@@ -23,6 +23,7 @@ LANGUAGES = {
     "monkey": ((["吱吱", "唧唧", " "], [1, 0, " "]), (["吱吱", "唧唧", " "], [1, 0, " "])),
 }
 SIZES = {"1K": 1 << 10, "1M": 1 << 20, "16M": 1 << 24}
+MODULE_SECONDS = 2.0  # spent on the module's calls per case, whatever the size
 
 
 def mixed_text(utf8_bytes, seed=2026):
@@ -57,8 +58,11 @@ def resident_kib(field):
     raise RuntimeError(field + " not found")
 
 
-def measure(function, repeats):
-    """Best time of `repeats` calls, and the peak resident growth of one call."""
+def measure(function, least_calls, least_seconds=0.0):
+    """Best time of at least `least_calls` calls that together take at least
+    `least_seconds`, and the peak resident growth of the first call. Sampling
+    every size for a similar time keeps a busy moment of a shared machine
+    from deciding a small case."""
     release_free_memory()
     with open("/proc/self/clear_refs", "w") as clear:
         clear.write("5")
@@ -67,20 +71,18 @@ def measure(function, repeats):
     result = function()
     best = time.perf_counter() - started
     peak = (resident_kib("VmHWM") - before) * 1024
-    for _ in range(repeats - 1):
+    calls, spent = 1, best
+    while calls < least_calls or spent < least_seconds:
         started = time.perf_counter()
         function()
-        best = min(best, time.perf_counter() - started)
+        elapsed = time.perf_counter() - started
+        best = min(best, elapsed)
+        calls, spent = calls + 1, spent + elapsed
     return result, best, peak
 
 
-def repeats_for(length, least):
-    """Enough calls that the best time is not one unlucky run."""
-    return max(least, min(200, (1 << 24) // max(length, 1)))
-
-
 def run_case(label, fast, plain, length, with_plain):
-    result, fast_time, fast_peak = measure(fast, repeats_for(length, 10))
+    result, fast_time, fast_peak = measure(fast, 10, MODULE_SECONDS)
     size = sys.getsizeof(result)
     line = "%-26s %9d chars  module %9.4f s  %11.0f chars/s  peak %6.2f x result" % (
         label, length, fast_time, length / fast_time, fast_peak / size)
