@@ -41,17 +41,21 @@ Encoder::Encoder(std::uint64_t base, std::vector<Pass> passes)
     }
     chunk_reciprocal_ = (std::uint64_t(1) << 40) / chunk_base_ + 1;
     stride_ = 1 + 2 * std::size_t(chunk_base_);
+}
+
+Encoder::Segment* Encoder::new_row() {
     // Zeroed pages cost nothing until touched, and zero means "not met yet".
-    void* index = std::calloc(std::size_t(kSegmentStates) * kNarrow, sizeof(std::uint32_t));
-    if (!index) throw std::bad_alloc();
-    segment_index_.reset(static_cast<std::uint32_t*>(index));
+    void* row = std::calloc(kNarrow, sizeof(Segment));
+    if (!row) throw std::bad_alloc();
+    segment_rows_[state_].reset(static_cast<Segment*>(row));
+    return segment_rows_[state_].get();
 }
 
-void Encoder::FreeIndex::operator()(std::uint32_t* index) const {
-    std::free(index);
+void Encoder::FreeSegments::operator()(Segment* segments) const {
+    std::free(segments);
 }
 
-std::uint32_t Encoder::build_segment(std::uint32_t code_point) {
+void Encoder::build_segment(std::uint32_t code_point, Segment& segment) {
     const ReplaceChain::State from = state_;
     Text output;
     auto capture = [&](const CodePoint* chars, std::size_t n, CodePoint) {
@@ -61,9 +65,9 @@ std::uint32_t Encoder::build_segment(std::uint32_t code_point) {
     const bool built = emit_piece(kSeparatorIndex, form) && emit_digits(code_point, form);
     const ReplaceChain::State next = state_;
     state_ = from;
-    if (!built) return 0;
-    segments_.push_back(store(next, output));
-    return std::uint32_t(segments_.size());
+    if (!built) return;
+    segment.piece = store(next, output);
+    segment.known = 1;
 }
 
 Encoder::Piece Encoder::store(std::uint32_t next, const Text& output) {

@@ -155,14 +155,14 @@ class Encoder {
 
     template <typename Form>
     bool feed_one(std::uint32_t code_point, Form& form) {
-        if (!first_ && code_point < kNarrow && state_ < kSegmentStates && segment_index_) {
+        if (!first_ && code_point < kNarrow && state_ < kSegmentStates && chunked_) {
             // A blank and the digits of a character as one memoised segment.
-            std::uint32_t& slot = segment_index_[std::size_t(state_) << 16 | code_point];
-            if (slot == 0) slot = build_segment(code_point);
-            if (slot != 0) {
-                const Piece& segment = segments_[slot - 1];
-                form.piece(segment);
-                stay_or_move(segment.next);
+            Segment* const row = segment_rows_[state_] ? segment_rows_[state_].get() : new_row();
+            Segment& segment = row[code_point];
+            if (!segment.known) build_segment(code_point, segment);
+            if (segment.known) {
+                form.piece(segment.piece);
+                stay_or_move(segment.piece.next);
                 return true;
             }
         }
@@ -244,11 +244,20 @@ class Encoder {
     // Segments are memoised for characters up to U+FFFF in the first states.
     static constexpr std::size_t kNarrow = 0x10000;
     static constexpr ReplaceChain::State kSegmentStates = 16;
-    struct FreeIndex {
-        void operator()(std::uint32_t* index) const;
+    // A segment lies in the index itself, so that its output is one lookup
+    // away; all zeros means "not met yet" (or "cannot be built").
+    struct Segment {
+        Piece piece;
+        std::uint32_t known;
+        std::uint32_t spare;  // 32 bytes: no segment straddles two cache lines
     };
-    // 1 + the index of the new segment in segments_, or 0 when it cannot be built.
-    std::uint32_t build_segment(std::uint32_t code_point);
+    struct FreeSegments {
+        void operator()(Segment* segments) const;
+    };
+    // The row of segments for the current state, made on its first use.
+    Segment* new_row();
+    // Fills in `segment`, unless the transducer outgrows its budget.
+    void build_segment(std::uint32_t code_point, Segment& segment);
     bool build_piece(std::uint32_t index);
     // Stores a piece's output in both forms.
     Piece store(std::uint32_t next, const Text& output);
@@ -262,9 +271,8 @@ class Encoder {
     std::uint64_t chunk_reciprocal_ = 0;
     std::size_t stride_ = 1;
     std::vector<Piece> pieces_;
-    // Per state and character: 1 + the index of its segment, or 0 if not met yet.
-    std::unique_ptr<std::uint32_t[], FreeIndex> segment_index_;
-    std::vector<Piece> segments_;
+    // Per state, per character below kNarrow.
+    std::unique_ptr<Segment[], FreeSegments> segment_rows_[kSegmentStates];
     // Every piece and segment in each width of code unit, at the same offsets.
     PaddedUnits<CodePoint> code_points_;
     PaddedUnits<std::uint16_t> units16_;
