@@ -226,17 +226,23 @@ print(process.returncode, received, resource.getrusage(resource.RUSAGE_CHILDREN)
 """
         cat_hi = "喵喵喵！喵喵喵！喵喵？喵喵？ 喵喵喵？喵喵喵！喵喵喵！喵喵？ ".encode("utf-8")
         monkey_input = "Hi 中\U0001f600\n".encode("utf-8")
-        # One group of 50 MB: leading zeros, then a one.
+        # Single groups of 50 MB: leading zeros, then a one or a number too
+        # large; digits with underscores (ASCII digits pass the monkey and
+        # pigeon alphabets unchanged), read or beyond the digits of base 3.
         zeros, one = "唧唧".encode("utf-8"), "吱吱".encode("utf-8")
-        for command, alias, unit, tail in (("decode", "cat", cat_hi, b""),
-                                           ("encode", "monkey", monkey_input, b""),
-                                           ("decode", "monkey", zeros, one)):
+        for command, alias, unit, tail, status in (
+                ("decode", "cat", cat_hi, b"", 0),
+                ("encode", "monkey", monkey_input, b"", 0),
+                ("decode", "monkey", zeros, one, 0),
+                ("decode", "monkey", zeros, one * 22, 1),
+                ("decode", "monkey", b"0_", b"1", 0),
+                ("decode", "pigeon", b"1_", b"1", 1)):
             program = code % (unit, len(unit), [MIRELO, command, alias], tail)
             completed = subprocess.run([sys.executable, "-c", program], stdout=subprocess.PIPE,
-                                       timeout=600)
-            status, received, peak = completed.stdout.split()
-            assert int(status) == 0
-            assert int(received) > 0
+                                       stderr=subprocess.DEVNULL, timeout=600)
+            returned, received, peak = completed.stdout.split()
+            assert int(returned) == status, (command, alias, tail)
+            assert (int(received) > 0) == (status == 0)
             peak_bytes = int(peak) * (1 if sys.platform == "darwin" else 1024)
             assert peak_bytes < 24 << 20, (command, alias, peak_bytes)
 

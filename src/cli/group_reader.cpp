@@ -1,7 +1,5 @@
 #include "cli/group_reader.hpp"
 
-#include <cstddef>
-
 #include "cli/decimal_digits.hpp"
 
 namespace cli {
@@ -40,58 +38,93 @@ bool is_prefix_letter(engine::CodePoint c, unsigned base) {
     }
 }
 
-class Scanner {
-  public:
-    explicit Scanner(const engine::Text& group) : group_(group) {}
-    engine::CodePoint peek(std::size_t ahead = 0) const {
-        const std::size_t at = position_ + ahead;
-        return at < group_.size() ? as_ascii(group_[at]) : 0;
-    }
-    void skip(std::size_t count = 1) { position_ += count; }
-    bool at_end() const { return position_ >= group_.size(); }
-
-  private:
-    const engine::Text& group_;
-    std::size_t position_ = 0;
-};
+bool is_power_of_two(unsigned base) {
+    return (base & (base - 1)) == 0;
+}
 
 }  // namespace
 
-GroupValue read_group(const engine::Text& group, unsigned base) {
-    const GroupValue not_a_number{GroupProblem::not_a_number, 0};
-    Scanner scan(group);
-    const bool negative = scan.peek() == U'-';
-    if (negative || scan.peek() == U'+') scan.skip();
-    if (scan.peek() == U'0' && is_prefix_letter(scan.peek(1), base)) {
-        scan.skip(2);
-        if (scan.peek() == U'_') scan.skip();
+void GroupReader::take(engine::CodePoint raw) {
+    const engine::CodePoint c = as_ascii(raw);
+    switch (stage_) {
+        case Stage::sign:
+            if (c == U'-' || c == U'+') {
+                negative_ = c == U'-';
+                stage_ = Stage::prefix;
+                return;
+            }
+            [[fallthrough]];
+        case Stage::prefix:
+            if (c == U'0') {
+                stage_ = Stage::zero_or_prefix;
+                return;
+            }
+            stage_ = Stage::first_digit;
+            break;
+        case Stage::zero_or_prefix:
+            if (is_prefix_letter(c, base_)) {
+                stage_ = Stage::after_prefix;
+                return;
+            }
+            stage_ = Stage::digits;
+            take_digit_character(U'0');
+            break;
+        case Stage::after_prefix:
+            stage_ = Stage::first_digit;
+            if (c == U'_') return;  // one underscore may follow the prefix
+            break;
+        default:
+            break;
     }
-    if (scan.peek() == U'_') return not_a_number;
+    if (stage_ == Stage::first_digit) {
+        if (c == U'_') return decide(GroupProblem::not_a_number);
+        stage_ = Stage::digits;
+    }
+    if (stage_ == Stage::digits) take_digit_character(c);
+}
 
-    // Leading zeros do not count towards the value, but they do count as digits.
-    std::size_t digits = 0;
-    std::uint64_t value = 0;
-    bool after_underscore = false;
-    for (;; scan.skip()) {
-        const engine::CodePoint c = scan.peek();
-        if (c == U'_' && !scan.at_end()) {
-            if (after_underscore) return not_a_number;
-            after_underscore = true;
-            continue;
-        }
-        const unsigned digit = digit_value(c);
-        if (scan.at_end() || digit >= base) break;
-        after_underscore = false;
-        ++digits;
-        if (value <= engine::kMaxCodePoint) value = value * base + digit;
+// The digits with single underscores between them; the first other character
+// settles the outcome, whatever follows.
+void GroupReader::take_digit_character(engine::CodePoint c) {
+    if (c == U'_') {
+        if (after_underscore_) return decide(GroupProblem::not_a_number);
+        after_underscore_ = true;
+        return;
     }
-    if (after_underscore) return not_a_number;
-    const bool power_of_two = (base & (base - 1)) == 0;
-    if (!power_of_two && digits > kMaxDigitsOfOtherBases) return {GroupProblem::too_many_digits, 0};
-    if (digits == 0 || !scan.at_end()) return not_a_number;
-    if (negative && value != 0) return {GroupProblem::negative, 0};
-    if (value > engine::kMaxCodePoint) return {GroupProblem::too_large, 0};
-    return {GroupProblem::none, engine::CodePoint(value)};
+    const unsigned digit = digit_value(c);
+    if (digit >= base_) {
+        const bool too_many =
+            !after_underscore_ && !is_power_of_two(base_) && digits_ > kMaxDigitsOfOtherBases;
+        return decide(too_many ? GroupProblem::too_many_digits : GroupProblem::not_a_number);
+    }
+    after_underscore_ = false;
+    ++digits_;
+    if (value_ <= engine::kMaxCodePoint) value_ = value_ * base_ + digit;
+}
+
+void GroupReader::decide(GroupProblem problem) {
+    decided_ = problem;
+    stage_ = Stage::decided;
+}
+
+GroupValue GroupReader::finish() {
+    if (stage_ == Stage::zero_or_prefix) take_digit_character(U'0');
+    GroupValue result{GroupProblem::none, 0};
+    if (stage_ == Stage::decided || after_underscore_) {
+        result.problem = stage_ == Stage::decided ? decided_ : GroupProblem::not_a_number;
+    } else if (!is_power_of_two(base_) && digits_ > kMaxDigitsOfOtherBases) {
+        result.problem = GroupProblem::too_many_digits;
+    } else if (digits_ == 0) {
+        result.problem = GroupProblem::not_a_number;
+    } else if (negative_ && value_ != 0) {
+        result.problem = GroupProblem::negative;
+    } else if (value_ > engine::kMaxCodePoint) {
+        result.problem = GroupProblem::too_large;
+    } else {
+        result.character = engine::CodePoint(value_);
+    }
+    *this = GroupReader(base_);
+    return result;
 }
 
 }  // namespace cli

@@ -1,6 +1,10 @@
 // Reading one digit group as the interpreter's int(group, base) and chr() do,
-// for the groups the engine leaves to its caller.
+// for the groups the engine leaves to its caller. The group arrives one
+// character at a time, so that a group of any length takes constant memory.
 #pragma once
+
+#include <cstddef>
+#include <cstdint>
 
 #include "engine/text.hpp"
 
@@ -27,6 +31,26 @@ constexpr unsigned kMaxDigitsOfOtherBases = 4300;
 // whitespace): an optional sign, in bases 2, 8 and 16 an optional prefix
 // (0b, 0o, 0x in either case), then digits of any Unicode decimal script with
 // single underscores between them.
-GroupValue read_group(const engine::Text& group, unsigned base);
+class GroupReader {
+  public:
+    explicit GroupReader(unsigned base) : base_(base) {}
+
+    void take(engine::CodePoint c);
+    // The value of the characters taken; the reader then starts a new group.
+    GroupValue finish();
+
+  private:
+    enum class Stage { sign, prefix, zero_or_prefix, after_prefix, first_digit, digits, decided };
+    void take_digit_character(engine::CodePoint c);
+    void decide(GroupProblem problem);
+
+    unsigned base_;
+    Stage stage_ = Stage::sign;
+    bool negative_ = false;
+    bool after_underscore_ = false;
+    std::uint64_t digits_ = 0;
+    std::uint64_t value_ = 0;  // stops growing once beyond the last code point
+    GroupProblem decided_ = GroupProblem::none;
+};
 
 }  // namespace cli

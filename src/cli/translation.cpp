@@ -66,7 +66,9 @@ std::string EncodingStream::failure_text() const {
 }
 
 DecodingStream::DecodingStream(const languages::Row& row)
-    : row_(row), decoder_(decoder_of(row)), reader_{unsigned(row.size - 1), decoder_, failure_} {}
+    : row_(row), decoder_(decoder_of(row)), reader_(unsigned(row.size - 1), decoder_, failure_) {
+    decoder_.spill_long_groups(&reader_);
+}
 
 std::string DecodingStream::failure_text() const {
     if (failure_.kind == DecodeFailure::Kind::too_large) return describe(failure_, row_);

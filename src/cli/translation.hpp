@@ -95,14 +95,21 @@ class DecodingStream {
             }
         }
     };
-    // Reads the groups the engine leaves to its caller.
-    struct Reader {
-        unsigned base;
+    // Reads the groups the engine leaves to its caller, the start of a long
+    // one as the engine spills it.
+    struct Reader final : engine::Decoder::GroupSpill {
+        Reader(unsigned base, const engine::Decoder& decoder, DecodeFailure& failure)
+            : group(base), decoder(decoder), failure(failure) {}
+        GroupReader group;
         const engine::Decoder& decoder;
         DecodeFailure& failure;
-        bool operator()(const engine::Text& group, Characters& characters) {
+        void spill(const engine::Text& start) override {
+            for (engine::CodePoint c : start) group.take(c);
+        }
+        bool operator()(const engine::Text& rest, Characters& characters) {
             if (failure.kind != DecodeFailure::Kind::none) return false;
-            const GroupValue value = read_group(group, base);
+            for (engine::CodePoint c : rest) group.take(c);
+            const GroupValue value = group.finish();
             if (value.problem != GroupProblem::none) {
                 failure.kind = DecodeFailure::Kind::unreadable_group;
                 failure.position = decoder.group_position();

@@ -240,10 +240,18 @@ void Decoder::remember(CodePoint c, const ReplaceChain::Step& step) {
 }
 
 void Decoder::spell_out_group() {
-    group_.assign(digits_, U'0');
-    std::uint64_t rest = value_;
-    for (std::size_t i = digits_; i > 0 && rest != 0; rest /= std::uint64_t(base_))
-        group_[--i] = U'0' + CodePoint(rest % std::uint64_t(base_));
+    Text significant;
+    for (std::uint64_t rest = value_; rest != 0; rest /= std::uint64_t(base_))
+        significant.insert(significant.begin(), U'0' + CodePoint(rest % std::uint64_t(base_)));
+    // Leading zeros of a group of any length: in spills where there is one.
+    std::size_t zeros = digits_ - significant.size();
+    while (spill_ && zeros > kSpillLength) {
+        group_.assign(kSpillLength, U'0');
+        spill_->spill(group_);
+        zeros -= kSpillLength;
+    }
+    group_.assign(zeros, U'0');
+    group_ += significant;
     digits_ = kAsText;
 }
 

@@ -54,6 +54,18 @@ class Decoder {
         return read ? Status::ok : Status::failed;
     }
 
+    // Receives, in order, the start of a group kept as text once it grows
+    // long, so that a group of any length takes bounded memory; the reader
+    // then gets only the rest. Readers that need whole groups set none.
+    class GroupSpill {
+      public:
+        virtual void spill(const Text& start) = 0;
+
+      protected:
+        ~GroupSpill() = default;
+    };
+    void spill_long_groups(GroupSpill* spill) { spill_ = spill; }
+
     // Position in the input (in characters) where the group being read began.
     std::uint64_t group_position() const { return group_position_; }
 
@@ -353,6 +365,7 @@ class Decoder {
             open_group(position_);
             if (digits_ != kAsText) spell_out_group();
             group_ += c;
+            spill_if_long();
         }
         return true;
     }
@@ -377,6 +390,7 @@ class Decoder {
             spell_out_group();
         }
         group_ += CodePoint(U'0' + digit);
+        spill_if_long();
     }
 
     void open_group(std::uint64_t position) {
@@ -387,6 +401,13 @@ class Decoder {
 
     // From here on the group is kept as text, starting with its digits so far.
     void spell_out_group();
+    static constexpr std::size_t kSpillLength = 4096;
+    void spill_if_long() {
+        if (spill_ && group_.size() >= kSpillLength) {
+            spill_->spill(group_);
+            group_.clear();
+        }
+    }
 
     template <typename Out, typename Reader>
     bool end_group(Out& out, Reader& reader) {
@@ -420,6 +441,7 @@ class Decoder {
     std::uint64_t value_ = 0;
     std::size_t digits_ = 0;
     Text group_;
+    GroupSpill* spill_ = nullptr;
     std::uint64_t position_ = 0;
     std::uint64_t group_position_ = 0;
 };
