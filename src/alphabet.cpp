@@ -30,6 +30,7 @@ AlphabetRead read_alphabet(PyObject* value_list, PyObject* numbers_list, Py_ssiz
                            PassOrder order, std::vector<engine::Pass>& passes) {
     if (!is_plain_sequence(value_list) || !is_plain_sequence(numbers_list))
         return AlphabetRead::generic;
+    passes.reserve(std::size_t(count > 0 ? count : 0));
     for (Py_ssize_t x = 0; x < count; ++x) {
         Ref index = Ref::steal(PyLong_FromSsize_t(x));
         if (!index) return AlphabetRead::failed;

@@ -122,7 +122,7 @@ bool may_decode_natively(PyObject* imput, Py_ssize_t base) {
 
 PyObject* Translation_disobey(PyObject* module, PyObject* args, PyObject* kwargs) {
     TranslationArguments a;
-    if (!parse_translation_arguments("Translation_disobey", args, kwargs, a) ||
+    if (!parse_translation_arguments("OOOOO:Translation_disobey", args, kwargs, a) ||
         !show_language_icon(module, a))
         return nullptr;
     const Py_ssize_t entries = PyObject_Size(a.numbers_list);

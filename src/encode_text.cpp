@@ -178,7 +178,7 @@ bool may_encode_natively(PyObject* module, PyObject* imput, Py_ssize_t base, boo
 
 PyObject* Translation_smooth(PyObject* module, PyObject* args, PyObject* kwargs) {
     TranslationArguments a;
-    if (!parse_translation_arguments("Translation_smooth", args, kwargs, a) ||
+    if (!parse_translation_arguments("OOOOO:Translation_smooth", args, kwargs, a) ||
         !show_language_icon(module, a))
         return nullptr;
     const Py_ssize_t entries = PyObject_Size(a.numbers_list);

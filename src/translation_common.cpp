@@ -2,12 +2,10 @@
 
 #include "names.hpp"
 
-bool parse_translation_arguments(const char* function_name, PyObject* args, PyObject* kwargs,
+bool parse_translation_arguments(const char* format, PyObject* args, PyObject* kwargs,
                                  TranslationArguments& parsed) {
     static const char* keywords[] = {"imput", "value_list", "numbers_list",
                                      "icon",  "icon_num",   nullptr};
-    char format[64];
-    PyOS_snprintf(format, sizeof format, "OOOOO:%s", function_name);
     return PyArg_ParseTupleAndKeywords(args, kwargs, format, const_cast<char**>(keywords),
                                        &parsed.imput, &parsed.value_list, &parsed.numbers_list,
                                        &parsed.icon, &parsed.icon_num) != 0;

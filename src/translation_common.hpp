@@ -13,8 +13,9 @@ struct TranslationArguments {
     PyObject* icon_num;
 };
 
-// Parses the five positional-or-keyword parameters.
-bool parse_translation_arguments(const char* function_name, PyObject* args, PyObject* kwargs,
+// Parses the five positional-or-keyword parameters; `format` is "OOOOO:"
+// followed by the function's name, for the interpreter's messages.
+bool parse_translation_arguments(const char* format, PyObject* args, PyObject* kwargs,
                                  TranslationArguments& parsed);
 
 // Shows the language's icon first, through the module's current `run_icon`.
