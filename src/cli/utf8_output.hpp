@@ -25,7 +25,15 @@ class Utf8Output {
     // The caller passes no surrogates: UTF-8 cannot hold them.
     void put(engine::CodePoint c) {
         if (capacity_ - size_ < 4) make_room(4);
-        size_ += encode(c, buffer_.get() + size_);
+        char* const out = buffer_.get() + size_;
+        if (c > 0xFFFF) {
+            size_ += encode(c, out);
+            return;
+        }
+        // From the table, without branches: decoded text mixes the widths of
+        // its characters at random, which no branch predicts.
+        std::memcpy(out, &kBmpTable.entries[c], 4);
+        size_ += 1 + std::size_t(c >= 0x80) + std::size_t(c >= 0x800);
     }
     void put(const engine::CodePoint* chars, std::size_t length, engine::CodePoint max_char) {
         if (max_char > 0xFFFF || capacity_ - size_ < 3 * length) {
