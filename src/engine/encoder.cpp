@@ -71,16 +71,14 @@ void Encoder::build_segment(std::uint32_t code_point, Segment& segment) {
 }
 
 Encoder::Piece Encoder::store(std::uint32_t next, const Text& output) {
-    utf8_arena_.resize(utf8_arena_.size() - kReadableBytes);
     Piece piece{next, std::uint32_t(code_points_.size()), std::uint32_t(output.size()),
-                0,    std::uint32_t(utf8_arena_.size()),  0};
+                0,    std::uint32_t(utf8_.size()),        0};
     piece.max_char = output.empty() ? 0 : *std::max_element(output.begin(), output.end());
     code_points_.append(output.data(), output.size());
     units16_.append(output.data(), output.size());
     units8_.append(output.data(), output.size());
-    append_utf8(output.data(), output.size(), utf8_arena_);
-    piece.utf8_length = std::uint32_t(utf8_arena_.size()) - piece.utf8_offset;
-    utf8_arena_.append(kReadableBytes, '\0');
+    utf8_.append_utf8(output.data(), output.size());
+    piece.utf8_length = std::uint32_t(utf8_.size()) - piece.utf8_offset;
     return piece;
 }
 

@@ -7,13 +7,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <string>
 #include <vector>
 
 #include "engine/base_digits.hpp"
 #include "engine/padded_units.hpp"
 #include "engine/replace_chain.hpp"
-#include "engine/utf8.hpp"
 
 namespace engine {
 
@@ -124,15 +122,13 @@ class Encoder {
         Encoder& encoder;
         ByteSink& sink;
         void piece(const Piece& p) {
-            if (p.utf8_length != 0) sink(encoder.utf8_arena_.data() + p.utf8_offset, p.utf8_length);
+            if (p.utf8_length != 0) sink(encoder.utf8_.data() + p.utf8_offset, p.utf8_length);
         }
         void chars(const CodePoint* c, std::size_t n, CodePoint) {
-            std::string& bytes = encoder.utf8_scratch_;
+            PaddedUnits<char>& bytes = encoder.utf8_scratch_;
             bytes.clear();
-            append_utf8(c, n, bytes);
-            const std::size_t length = bytes.size();
-            bytes.append(kReadableBytes, '\0');
-            if (length != 0) sink(bytes.data(), length);
+            bytes.append_utf8(c, n);
+            if (bytes.size() != 0) sink(bytes.data(), bytes.size());
         }
     };
 
@@ -259,7 +255,7 @@ class Encoder {
     // Fills in `segment`, unless the transducer outgrows its budget.
     void build_segment(std::uint32_t code_point, Segment& segment);
     bool build_piece(std::uint32_t index);
-    // Stores a piece's output in both forms.
+    // Stores a piece's output in every form.
     Piece store(std::uint32_t next, const Text& output);
     Text symbols_of_piece(std::uint32_t index) const;
 
@@ -286,10 +282,10 @@ class Encoder {
         else
             return code_points_;
     }
-    // Every piece and segment again, as UTF-8, then kReadableBytes zero bytes.
-    std::string utf8_arena_ = std::string(kReadableBytes, '\0');
+    // Every piece and segment again, as UTF-8.
+    PaddedUnits<char> utf8_;
     Text scratch_;
-    std::string utf8_scratch_;
+    PaddedUnits<char> utf8_scratch_;
     ReplaceChain::State state_ = ReplaceChain::kStart;
     bool first_ = true;
 };
