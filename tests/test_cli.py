@@ -161,6 +161,60 @@ class TestAgreesWithTheWindow:
             assert_same_as_window(window, decode_label, alias, "decode", "")
 
 
+class TestRepeatedGroups:
+    """Decoding remembers what each group's bytes gave; a group met again,
+    in any surroundings, must give what decoding it afresh would."""
+
+    @pytest.mark.parametrize("name, alias, encode_label, decode_label", LANGUAGES)
+    def test_groups_met_again_decode_as_the_window_does(self, window, name, alias,
+                                                       encode_label, decode_label):
+        rnd = random.Random("again " + alias)
+        # Small numbers' groups are the ends of larger ones': a chunk may
+        # begin inside a group with bytes that match a whole one.
+        vocabulary = [window(encode_label, c) for c in "中文 Hi\n😀\x01\x02\x03\x05"]
+        blanks = [" ", "  ", "\t", "\u3000", "\n "]
+        # Half the texts hold nothing but groups and blanks; the others also
+        # syllables and text that is not in the language.
+        pieces = [[group + blank for group in vocabulary for blank in blanks],
+                  vocabulary * 4 + SYLLABLES[alias] + NOISE]
+        for case in range(24):
+            text = "".join(rnd.choice(pieces[case % 2]) for _ in range(rnd.randint(50, 400)))
+            text += "".join(rnd.choice(vocabulary) + " " for _ in range(300))
+            expected = window(decode_label, text)
+            assert case % 2 or expected is not None
+            for chunk in ("--chunk-size=%d" % rnd.randint(1, 13), "--chunk-size=65536"):
+                completed = mirelo_run([chunk, "decode", alias], text.encode("utf-8"))
+                if expected is None or has_surrogate(expected):
+                    assert completed.returncode == 1, (text, chunk)
+                else:
+                    assert completed.returncode == 0, (text, chunk, error_text(completed))
+                    assert completed.stdout == expected.encode("utf-8"), (text, chunk)
+
+    @pytest.mark.parametrize("name, alias, encode_label, decode_label", LANGUAGES)
+    def test_errors_after_many_groups_met_again_name_their_exact_offsets(
+            self, window, name, alias, encode_label, decode_label):
+        encoded = window(encode_label, "喵喵 Hi" * 3000)
+        characters, data = len(encoded), encoded.encode("utf-8")
+        for chunk in ("--chunk-size=5", "--chunk-size=65536"):
+            bad_group = mirelo_run([chunk, "decode", alias], data + " X".encode("utf-8"))
+            assert bad_group.returncode == 1
+            match = re.search("character offset (\\d+) ", error_text(bad_group))
+            assert match and int(match.group(1)) == characters + 1, error_text(bad_group)
+            bad_byte = mirelo_run([chunk, "decode", alias], data + b"\xff")
+            assert bad_byte.returncode == 1
+            assert "invalid UTF-8 at byte offset %d:" % len(data) in error_text(bad_byte)
+
+    @pytest.mark.parametrize("alias", ALIASES)
+    def test_texts_of_more_groups_than_can_be_remembered(self, alias):
+        # Every group differs: the memo fills up, then stops being asked.
+        code_points = list(range(0x4E00, 0xA000)) + list(range(0x20000, 0x20000 + 20000))
+        text = "".join(map(chr, code_points)).encode("utf-8") * 2
+        encoded = mirelo_run(["encode", alias], text)
+        decoded = mirelo_run(["decode", alias], encoded.stdout)
+        assert decoded.returncode == 0
+        assert decoded.stdout == text
+
+
 class TestStreaming:
     def test_any_chunking_gives_the_bytes_of_a_whole_run(self):
         rnd = random.Random("chunks")

@@ -40,6 +40,17 @@ struct CharacterSink {
     }
 };
 
+// Bytes to characters to the translator; decoding may take a shortcut.
+template <typename Translator>
+bool decode_bytes(Translator&, const unsigned char* bytes, std::size_t length, Utf8Input& utf8,
+                  CharacterSink<Translator>& sink) {
+    return utf8.decode(bytes, length, sink);
+}
+bool decode_bytes(DecodingStream& stream, const unsigned char* bytes, std::size_t length,
+                  Utf8Input& utf8, CharacterSink<DecodingStream>& sink) {
+    return stream.decode_bytes(bytes, length, utf8, sink, sink.out);
+}
+
 // On failure: what was written must not pass for a translation.
 void abandon_output(Utf8Output& out, const system_io::Retraction& retraction) {
     out.drop();
@@ -69,7 +80,8 @@ int translate(Translator& translator, const Input& input, std::size_t chunk_size
             break;
         }
         const bool decoded =
-            got == 0 ? utf8.finish() : utf8.decode(chunk.get(), std::size_t(got), sink);
+            got == 0 ? utf8.finish()
+                     : decode_bytes(translator, chunk.get(), std::size_t(got), utf8, sink);
         if (sink.ok && decoded && got == 0) sink.ok = translator.finish(out);
         if (!sink.ok) {
             failure = input.name + ": " + translator.failure_text();

@@ -66,7 +66,10 @@ std::string EncodingStream::failure_text() const {
 }
 
 DecodingStream::DecodingStream(const languages::Row& row)
-    : row_(row), decoder_(decoder_of(row)), reader_(unsigned(row.size - 1), decoder_, failure_) {
+    : row_(row),
+      decoder_(decoder_of(row)),
+      reader_(unsigned(row.size - 1), decoder_, failure_),
+      shortcut_(row) {
     decoder_.spill_long_groups(&reader_);
 }
 

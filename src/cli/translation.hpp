@@ -6,6 +6,8 @@
 #include <string>
 
 #include "cli/group_reader.hpp"
+#include "cli/group_shortcut.hpp"
+#include "cli/utf8_input.hpp"
 #include "cli/utf8_output.hpp"
 #include "engine/decoder.hpp"
 #include "engine/encoder.hpp"
@@ -66,12 +68,50 @@ class DecodingStream {
     // hold; failure() tells which and why.
     template <typename CharT>
     bool feed(const CharT* text, std::size_t length, Utf8Output& out) {
-        Characters characters{out, decoder_, failure_};
+        Characters characters{out, decoder_, failure_, emitted_, last_emitted_};
         return settle(decoder_.feed(text, length, characters, reader_));
     }
     bool finish(Utf8Output& out) {
-        Characters characters{out, decoder_, failure_};
+        Characters characters{out, decoder_, failure_, emitted_, last_emitted_};
         return settle(decoder_.finish(characters, reader_));
+    }
+
+    // Decodes bytes through utf8 into sink, which feeds this stream; a group
+    // met before comes from the memo instead, with the same outcome. The
+    // result is utf8's: false for invalid UTF-8.
+    template <typename Sink>
+    bool decode_bytes(const unsigned char* bytes, std::size_t length, Utf8Input& utf8, Sink& sink,
+                      Utf8Output& out) {
+        const unsigned char* p = bytes;
+        const unsigned char* const end = bytes + length;
+        while (shortcut_.in_use()) {
+            const unsigned char* const group_end = shortcut_.group_end(p, end);
+            if (!group_end) break;
+            const std::size_t size = std::size_t(group_end - p);
+            const bool resting = at_rest(utf8);
+            if (resting) {
+                GroupMemo::Meaning meaning;
+                if (shortcut_.find(p, size, meaning)) {
+                    out.put(meaning.character);
+                    decoder_.skip(meaning.characters);
+                    utf8.skip(size);
+                    p = group_end;
+                    continue;
+                }
+            }
+            const std::uint64_t emitted = emitted_;
+            const std::uint64_t position = decoder_.position();
+            if (!utf8.decode(p, size, sink)) return false;
+            if (failure_.kind != DecodeFailure::Kind::none) return true;
+            if (resting && at_rest(utf8) && emitted_ == emitted + 1) {
+                shortcut_.learn(p, size,
+                                {last_emitted_, std::uint32_t(decoder_.position() - position)});
+            } else {
+                shortcut_.pass();
+            }
+            p = group_end;
+        }
+        return utf8.decode(p, std::size_t(end - p), sink);
     }
 
     const DecodeFailure& failure() const { return failure_; }
@@ -85,7 +125,11 @@ class DecodingStream {
         Utf8Output& out;
         const engine::Decoder& decoder;
         DecodeFailure& failure;
+        std::uint64_t& emitted;
+        engine::CodePoint& last;
         void operator()(engine::CodePoint c) {
+            ++emitted;
+            last = c;
             if ((c & ~engine::CodePoint(0x7FF)) != 0xD800) {
                 out.put(c);
             } else if (failure.kind == DecodeFailure::Kind::none) {
@@ -121,6 +165,11 @@ class DecodingStream {
         }
     };
 
+    bool at_rest(const Utf8Input& utf8) const {
+        return decoder_.at_rest() && utf8.between_characters() &&
+               failure_.kind == DecodeFailure::Kind::none;
+    }
+
     bool settle(engine::Decoder::Status status) {
         if (status == engine::Decoder::Status::too_large &&
             failure_.kind == DecodeFailure::Kind::none)
@@ -132,6 +181,9 @@ class DecodingStream {
     engine::Decoder decoder_;
     DecodeFailure failure_;
     Reader reader_;
+    GroupShortcut shortcut_;
+    std::uint64_t emitted_ = 0;  // characters passed on
+    engine::CodePoint last_emitted_ = 0;
 };
 
 }  // namespace cli

@@ -72,6 +72,11 @@ class Utf8Input {
     // False when the input ended inside a sequence.
     bool finish();
 
+    // Whether the bytes so far end with a whole character.
+    bool between_characters() const { return pending_length_ == 0; }
+    // Counts valid bytes the caller decoded by other means, between characters.
+    void skip(std::size_t length) { offset_ += length; }
+
     // After a failure: the byte offset where the invalid sequence starts, and why.
     std::uint64_t error_offset() const { return error_offset_; }
     const std::string& error_reason() const { return error_reason_; }

@@ -69,6 +69,14 @@ class Decoder {
     // Position in the input (in characters) where the group being read began.
     std::uint64_t group_position() const { return group_position_; }
 
+    // Between groups, with no pass part-way through a match: what follows
+    // decodes as it would at the start of a text.
+    bool at_rest() const { return state_ == ReplaceChain::kStart && digits_ == 0; }
+    // Characters read so far.
+    std::uint64_t position() const { return position_; }
+    // Counts characters the caller decoded from rest to rest by other means.
+    void skip(std::uint64_t characters) { position_ += characters; }
+
     // The text after all passes, by whole-text passes (for alphabets whose
     // transducer outgrows its budget).
     Text replace_plain(const Text& input) const { return chain_.apply_all(input); }

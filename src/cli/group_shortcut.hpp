@@ -1,0 +1,56 @@
+// Where the bytes of one group end, and whether looking groups up in the memo
+// pays: it stops when the text does not repeat its groups.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "cli/group_memo.hpp"
+#include "requests/languages.hpp"
+
+namespace cli {
+
+class GroupShortcut {
+  public:
+    // Groups are cut after the byte that ends them in the row's encoded text.
+    explicit GroupShortcut(const languages::Row& row);
+
+    bool in_use() const { return in_use_; }
+
+    // Just past the next cut byte, or null when there is none before `end`.
+    const unsigned char* group_end(const unsigned char* p, const unsigned char* end) const {
+        const void* cut = std::memchr(p, cut_, std::size_t(end - p));
+        return cut ? static_cast<const unsigned char*>(cut) + 1 : nullptr;
+    }
+
+    bool find(const unsigned char* bytes, std::size_t length, GroupMemo::Meaning& meaning) {
+        const bool found = memo_.find(bytes, length, meaning);
+        count(found);
+        return found;
+    }
+    // A group decoded the long way, from rest to rest, to one character.
+    void learn(const unsigned char* bytes, std::size_t length, GroupMemo::Meaning meaning) {
+        count(memo_.remember(bytes, length, meaning));
+    }
+    // Bytes decoded the long way that cannot be remembered.
+    void pass() { count(false); }
+
+  private:
+    // Out of every kWindow groups, at least a quarter must be found or learnt.
+    static constexpr std::uint32_t kWindow = 4096;
+    void count(bool useful) {
+        useful_ += std::uint32_t(useful);
+        if (++seen_ < kWindow) return;
+        in_use_ = useful_ >= kWindow / 4;
+        seen_ = useful_ = 0;
+    }
+
+    GroupMemo memo_;
+    unsigned char cut_;
+    bool in_use_ = true;
+    std::uint32_t seen_ = 0;
+    std::uint32_t useful_ = 0;
+};
+
+}  // namespace cli
