@@ -46,7 +46,7 @@ class GroupMemo {
     // nearest cache, and doubles while at most half its slots are used.
     static constexpr std::size_t kFirstSlotBits = 12;
     static constexpr std::size_t kLastSlotBits = 16;
-    static constexpr std::size_t kMostKeyBytes = std::size_t(4) << 20;
+    static constexpr std::size_t kMostKeyBytes = std::size_t(2) << 20;
 
     struct Slot {
         std::uint32_t check;   // bits of the hash the slot's place does not use
