@@ -215,6 +215,53 @@ class TestRepeatedGroups:
         assert decoded.stdout == text
 
 
+class TestBinaryGroupsInBlocks:
+    """Bubble language's groups are read 64 bytes at a time; every group,
+    however it lies across blocks, must read as the window reads it."""
+
+    def bubble_group(self, value, zeros=0):
+        return "o" * zeros + format(value, "b").replace("1", "O").replace("0", "o")
+
+    def test_random_runs_of_digits_and_blanks(self, window):
+        rnd = random.Random("binary blocks")
+        pieces = ["O", "o", "0", "0", "00", " ", "\n", "OOOOOOOOOOOOOOO", "o" * 70]
+        for case in range(60):
+            text = "".join(rnd.choice(pieces) for _ in range(rnd.randint(100, 600)))
+            if case % 4 == 3:
+                text += rnd.choice(["1", "\t", "x", "\u3000", "_"])
+                text += "".join(rnd.choice(pieces) for _ in range(100))
+            chunk = "--chunk-size=%d" % rnd.choice([1, 63, 64, 65, 100, 65536])
+            expected = window("气泡语→人语", text)
+            completed = mirelo_run([chunk, "decode", "bubble"], text.encode("utf-8"))
+            if expected is None or has_surrogate(expected):
+                assert completed.returncode == 1, (text, chunk)
+            else:
+                assert completed.returncode == 0, (text, chunk, error_text(completed))
+                assert completed.stdout == expected.encode("utf-8"), (text, chunk)
+
+    @pytest.mark.parametrize("value, zeros", [
+        (0, 0), (0, 200), (1, 130), (0x10FFFF, 0), (0x10FFFF, 100), (0xFFFF, 63), (0xD7FF, 1),
+        (0xE000, 0), (0x10000, 40)])
+    def test_groups_of_any_length_and_position(self, window, value, zeros):
+        for shift in range(0, 70, 7):
+            text = "0".join(["OoO"] * shift + [self.bubble_group(value, zeros)] + ["Oo"] * 40)
+            completed = mirelo_run(["decode", "bubble"], text.encode("utf-8"))
+            assert completed.returncode == 0
+            assert completed.stdout == window("气泡语→人语", text).encode("utf-8")
+
+    @pytest.mark.parametrize("value, problem", [
+        (0x110000, "is a number above U+10FFFF"), (2 ** 40, "is a number above U+10FFFF"),
+        (0xD800, "is the lone surrogate U+D800"), (0xDFFF, "is the lone surrogate U+DFFF")])
+    def test_unreadable_groups_inside_blocks_name_their_offset(self, value, problem):
+        for shift in (0, 5, 31, 64):
+            before = "0".join(["OoO"] * shift)
+            text = before + "0" * bool(before) + self.bubble_group(value) + "0" + "Oo0" * 60
+            completed = mirelo_run(["decode", "bubble"], text.encode("utf-8"))
+            assert completed.returncode == 1
+            offset = len(before) + bool(before)
+            assert "character offset %d %s" % (offset, problem) in error_text(completed)
+
+
 class TestStreaming:
     def test_any_chunking_gives_the_bytes_of_a_whole_run(self):
         rnd = random.Random("chunks")

@@ -17,6 +17,7 @@ class GroupShortcut {
     explicit GroupShortcut(const languages::Row& row);
 
     bool in_use() const { return in_use_; }
+    unsigned char cut() const { return cut_; }
 
     // Just past the next cut byte, or null when there is none before `end`.
     const unsigned char* group_end(const unsigned char* p, const unsigned char* end) const {

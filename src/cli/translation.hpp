@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "cli/binary_groups.hpp"
 #include "cli/group_reader.hpp"
 #include "cli/group_shortcut.hpp"
 #include "cli/utf8_input.hpp"
@@ -76,20 +77,28 @@ class DecodingStream {
         return settle(decoder_.finish(characters, reader_));
     }
 
-    // Decodes bytes through utf8 into sink, which feeds this stream; a group
-    // met before comes from the memo instead, with the same outcome. The
-    // result is utf8's: false for invalid UTF-8.
+    // Decodes bytes through utf8 into sink, which feeds this stream. Shortcuts
+    // with the same outcome: whole binary groups read in blocks, and groups
+    // met before taken from the memo. The result is utf8's: false for
+    // invalid UTF-8.
     template <typename Sink>
     bool decode_bytes(const unsigned char* bytes, std::size_t length, Utf8Input& utf8, Sink& sink,
                       Utf8Output& out) {
         const unsigned char* p = bytes;
         const unsigned char* const end = bytes + length;
-        while (shortcut_.in_use()) {
+        // Text the blocks do not take goes the long way in one piece, after a
+        // few groups, until the next read.
+        std::size_t refused = 0;
+        for (;;) {
+            if (binary_.usable() && at_rest(utf8))
+                refused = take_binary_groups(p, end, utf8, out) ? 0 : refused + 1;
+            const bool look_up = shortcut_.in_use();
+            if (!look_up && (!binary_.usable() || refused > kMostRefused)) break;
             const unsigned char* const group_end = shortcut_.group_end(p, end);
             if (!group_end) break;
             const std::size_t size = std::size_t(group_end - p);
             const bool resting = at_rest(utf8);
-            if (resting) {
+            if (look_up && resting) {
                 GroupMemo::Meaning meaning;
                 if (shortcut_.find(p, size, meaning)) {
                     out.put(meaning.character);
@@ -103,10 +112,10 @@ class DecodingStream {
             const std::uint64_t position = decoder_.position();
             if (!utf8.decode(p, size, sink)) return false;
             if (failure_.kind != DecodeFailure::Kind::none) return true;
-            if (resting && at_rest(utf8) && emitted_ == emitted + 1) {
+            if (look_up && resting && at_rest(utf8) && emitted_ == emitted + 1) {
                 shortcut_.learn(p, size,
                                 {last_emitted_, std::uint32_t(decoder_.position() - position)});
-            } else {
+            } else if (look_up) {
                 shortcut_.pass();
             }
             p = group_end;
@@ -165,6 +174,22 @@ class DecodingStream {
         }
     };
 
+    static constexpr std::size_t kMostRefused = 16;
+    // False when not a byte could be taken.
+    bool take_binary_groups(const unsigned char*& p, const unsigned char* end, Utf8Input& utf8,
+                            Utf8Output& out) {
+        engine::CodePoint read[BinaryGroups::kMostRead];
+        const unsigned char* const start = p;
+        for (;;) {
+            const unsigned char* const from = p;
+            out.put_each(read, binary_.read(p, end, read));
+            // Every byte read is one character.
+            decoder_.skip(std::uint64_t(p - from));
+            utf8.skip(std::size_t(p - from));
+            if (p == from) return p != start;
+        }
+    }
+
     bool at_rest(const Utf8Input& utf8) const {
         return decoder_.at_rest() && utf8.between_characters() &&
                failure_.kind == DecodeFailure::Kind::none;
@@ -182,6 +207,7 @@ class DecodingStream {
     DecodeFailure failure_;
     Reader reader_;
     GroupShortcut shortcut_;
+    BinaryGroups binary_;
     std::uint64_t emitted_ = 0;  // characters passed on
     engine::CodePoint last_emitted_ = 0;
 };

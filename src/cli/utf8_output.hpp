@@ -48,6 +48,25 @@ class Utf8Output {
             size_ += std::size_t(encode_bmp(chars, length, max_char, out) - out);
         }
     }
+    // Characters of any widths mixed, as decoded text has them; the same
+    // table as put(c), with the position kept out of memory between them.
+    void put_each(const engine::CodePoint* chars, std::size_t length) {
+        if (capacity_ - size_ < 4 * length) {
+            for (std::size_t i = 0; i < length; ++i) put(chars[i]);
+            return;
+        }
+        char* out = buffer_.get() + size_;
+        for (std::size_t i = 0; i < length; ++i) {
+            const engine::CodePoint c = chars[i];
+            if (c > 0xFFFF) {
+                out += encode(c, out);
+                continue;
+            }
+            std::memcpy(out, &kBmpTable.entries[c], 4);
+            out += 1 + std::size_t(c >= 0x80) + std::size_t(c >= 0x800);
+        }
+        size_ = std::size_t(out - buffer_.get());
+    }
     void put_bytes(const char* bytes, std::size_t length) {
         if (capacity_ - size_ < length) {
             put_bytes_in_parts(bytes, length);

@@ -200,6 +200,17 @@ MIRELO_SCAN_CHUNKS(2, char16_t)
 MIRELO_SCAN_CHUNKS(4, char16_t)
 #undef MIRELO_SCAN_CHUNKS
 
+int Decoder::meaning_alone(CodePoint c) {
+    ReplaceChain::Step step;
+    if (!single_state_ || !chain_.step(ReplaceChain::kStart, chain_.symbol_of(c), step) ||
+        step.output_length != 1)
+        return kOther;
+    CodePoint output = chain_.output(step)[0];
+    if (output == ReplaceChain::kAnyOther) output = c;
+    if (output - U'0' < fast_digit_limit_) return int(output - U'0');
+    return is_whitespace(output) ? kBlank : kOther;
+}
+
 void Decoder::restart() {
     state_ = ReplaceChain::kStart;
     digits_ = 0;

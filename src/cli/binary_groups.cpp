@@ -1,0 +1,175 @@
+#include "cli/binary_groups.hpp"
+
+#include <vector>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#define MIRELO_BINARY_SSE2 1
+#include <emmintrin.h>
+#endif
+#ifdef _MSC_VER
+#include <intrin.h>
+#endif
+
+namespace cli {
+
+namespace {
+
+// Bit i moves to bit 63 - i: the first byte of a block becomes the most
+// significant digit.
+std::uint64_t reversed(std::uint64_t x) {
+    x = ((x >> 1) & 0x5555555555555555u) | ((x & 0x5555555555555555u) << 1);
+    x = ((x >> 2) & 0x3333333333333333u) | ((x & 0x3333333333333333u) << 2);
+    x = ((x >> 4) & 0x0F0F0F0F0F0F0F0Fu) | ((x & 0x0F0F0F0F0F0F0F0Fu) << 4);
+    x = ((x >> 8) & 0x00FF00FF00FF00FFu) | ((x & 0x00FF00FF00FF00FFu) << 8);
+    x = ((x >> 16) & 0x0000FFFF0000FFFFu) | ((x & 0x0000FFFF0000FFFFu) << 16);
+    return (x >> 32) | (x << 32);
+}
+
+// The index of the lowest set bit of a mask that is not 0.
+unsigned lowest_bit(std::uint64_t mask) {
+#if defined(__GNUC__) || defined(__clang__)
+    return unsigned(__builtin_ctzll(mask));
+#elif defined(_MSC_VER)
+    unsigned long at;
+    _BitScanForward64(&at, mask);
+    return unsigned(at);
+#else
+    unsigned at = 0;
+    while ((mask & 1u) == 0) {
+        mask >>= 1;
+        ++at;
+    }
+    return at;
+#endif
+}
+
+// The lowest `count` bits, count from 0 to 64.
+std::uint64_t low_bits(unsigned count) {
+    return count >= 64 ? ~std::uint64_t(0) : (std::uint64_t(1) << count) - 1;
+}
+
+// Appends `count` digits to a group's number; false once it is above the
+// last code point. Leading zeros of any number keep it at 0.
+bool append(std::uint64_t& value, std::uint64_t digits, unsigned count) {
+    if (value != 0 && count > 42) return false;
+    value = count >= 64 ? digits : (value << count) | digits;
+    return value <= engine::kMaxCodePoint;
+}
+
+bool is_surrogate(std::uint64_t value) {
+    return (value & ~std::uint64_t(0x7FF)) == 0xD800;
+}
+
+}  // namespace
+
+BinaryGroups::BinaryGroups(engine::Decoder& decoder, unsigned char preferred_blank) {
+#ifdef MIRELO_BINARY_SSE2
+    if (decoder.base() != 2) return;
+    // The digits themselves usually stand for themselves too; the bytes the
+    // alphabet writes for them are the ones to look for.
+    std::vector<unsigned char> ones, zeros;
+    for (unsigned c = 0; c < 0x80; ++c) {
+        const int meaning = decoder.meaning_alone(c);
+        if (meaning == 1 && c != '1') ones.push_back(static_cast<unsigned char>(c));
+        if (meaning == 0 && c != '0') zeros.push_back(static_cast<unsigned char>(c));
+    }
+    if (ones.empty() && decoder.meaning_alone('1') == 1) ones.push_back('1');
+    if (zeros.empty() && decoder.meaning_alone('0') == 0) zeros.push_back('0');
+    if (ones.size() != 1 || zeros.size() != 1) return;
+    if (decoder.meaning_alone(preferred_blank) != engine::Decoder::kBlank) return;
+    one_ = ones[0];
+    zero_ = zeros[0];
+    // A blank that is not one stays the preferred one: its compare adds nothing.
+    const unsigned char candidates[3] = {preferred_blank, ' ', '\n'};
+    for (std::size_t k = 0; k < 3; ++k) {
+        const bool blank = decoder.meaning_alone(candidates[k]) == engine::Decoder::kBlank;
+        blanks_[k] = blank ? candidates[k] : preferred_blank;
+    }
+    usable_ = true;
+#else
+    (void)decoder;
+    (void)preferred_blank;
+#endif
+}
+
+#ifdef MIRELO_BINARY_SSE2
+
+namespace {
+
+struct Masks {
+    std::uint64_t ones = 0;
+    std::uint64_t zeros = 0;
+    std::uint64_t blanks = 0;
+};
+
+Masks masks_of(const unsigned char* p, __m128i one, __m128i zero, const __m128i* blanks) {
+    Masks masks;
+    for (unsigned k = 0; k < 4; ++k) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+        const __m128i blank = _mm_or_si128(
+            _mm_cmpeq_epi8(block, blanks[0]),
+            _mm_or_si128(_mm_cmpeq_epi8(block, blanks[1]), _mm_cmpeq_epi8(block, blanks[2])));
+        masks.ones |= std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(block, one))))
+                      << (16 * k);
+        masks.zeros |= std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(block, zero))))
+                       << (16 * k);
+        masks.blanks |= std::uint64_t(unsigned(_mm_movemask_epi8(blank))) << (16 * k);
+    }
+    return masks;
+}
+
+}  // namespace
+
+std::size_t BinaryGroups::read(const unsigned char*& from, const unsigned char* end,
+                               engine::CodePoint* read) const {
+    const __m128i one = _mm_set1_epi8(static_cast<char>(one_));
+    const __m128i zero = _mm_set1_epi8(static_cast<char>(zero_));
+    const __m128i blanks[3] = {_mm_set1_epi8(static_cast<char>(blanks_[0])),
+                               _mm_set1_epi8(static_cast<char>(blanks_[1])),
+                               _mm_set1_epi8(static_cast<char>(blanks_[2]))};
+    const unsigned char* p = from;
+    std::size_t count = 0;
+    std::uint64_t value = 0;  // of the open group
+    bool open = false;        // whether the open group has digits
+    // A block ends at most 32 groups: each takes a digit and a blank.
+    while (end - p >= 64 && kMostRead - count >= 32) {
+        const Masks masks = masks_of(p, one, zero, blanks);
+        if ((masks.ones | masks.zeros | masks.blanks) != ~std::uint64_t(0)) break;
+        const std::uint64_t digits = reversed(masks.ones);
+        unsigned start = 0;  // where the open group's digits in this block begin
+        for (std::uint64_t rest = masks.blanks; rest != 0; rest &= rest - 1) {
+            const unsigned blank = lowest_bit(rest);
+            const unsigned count_here = blank - start;
+            if (count_here != 0) {
+                if (!append(value, (digits >> (64 - blank)) & low_bits(count_here), count_here))
+                    return count;
+                open = true;
+            }
+            if (open) {
+                if (is_surrogate(value)) return count;
+                read[count++] = engine::CodePoint(value);
+            }
+            value = 0;
+            open = false;
+            from = p + blank + 1;
+            start = blank + 1;
+        }
+        if (start < 64) {
+            if (!append(value, digits & low_bits(64 - start), 64 - start)) return count;
+            open = true;
+        }
+        p += 64;
+    }
+    return count;
+}
+
+#else
+
+std::size_t BinaryGroups::read(const unsigned char*&, const unsigned char*,
+                               engine::CodePoint*) const {
+    return 0;
+}
+
+#endif
+
+}  // namespace cli

@@ -1,0 +1,40 @@
+// Groups in base 2 written with one ASCII byte per digit and blanks between
+// them, as bubble language is: read 64 bytes at a time through bit masks
+// instead of one table step per character.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "engine/decoder.hpp"
+
+namespace cli {
+
+class BinaryGroups {
+  public:
+    // Usable where the alphabet's patterns are one character each, the base
+    // is 2, and one ASCII byte stands for the digit 1, one for 0. Blanks: the
+    // preferred one, then the space and the line feed, where they are blanks.
+    BinaryGroups(engine::Decoder& decoder, unsigned char preferred_blank);
+
+    bool usable() const { return usable_; }
+
+    // The most characters one call writes.
+    static constexpr std::size_t kMostRead = 256;
+
+    // Reads whole groups from `from` on, while at least 64 bytes remain and
+    // every byte is one of its digits or blanks, and writes their characters
+    // to `read`. Stops before a group whose number is above U+10FFFF or a
+    // surrogate, which the long way reports. Moves `from` past the blank of
+    // the last whole group read; returns the count of characters.
+    std::size_t read(const unsigned char*& from, const unsigned char* end,
+                     engine::CodePoint* read) const;
+
+  private:
+    bool usable_ = false;
+    unsigned char one_ = 0;
+    unsigned char zero_ = 0;
+    unsigned char blanks_[3] = {};
+};
+
+}  // namespace cli
