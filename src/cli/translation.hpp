@@ -35,10 +35,22 @@ class EncodingStream {
 
     // False only when the alphabet's tables outgrow their budget, which the
     // languages of the table never do.
+    // Mostly straight into the output's buffer; one character at a time
+    // through the sink where that stops.
     template <typename CharT>
     bool feed(const CharT* text, std::size_t length, Utf8Output& out) {
         Sink sink{out};
-        return encoder_.feed_utf8(text, length, sink);
+        for (;;) {
+            char* at = out.free_space();
+            const std::size_t done = encoder_.feed_utf8_into(text, length, at, out.space_end());
+            out.fill_to(at);
+            text += done;
+            length -= done;
+            if (length == 0) return true;
+            if (!encoder_.feed_utf8(text, 1, sink)) return false;
+            ++text;
+            --length;
+        }
     }
     bool finish(Utf8Output& out) {
         Sink sink{out};

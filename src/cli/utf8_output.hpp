@@ -67,6 +67,11 @@ class Utf8Output {
         }
         size_ = std::size_t(out - buffer_.get());
     }
+    // The buffer's free space, for a writer that keeps its position to
+    // itself; fill_to() then tells where it stopped.
+    char* free_space() { return buffer_.get() + size_; }
+    const char* space_end() const { return buffer_.get() + capacity_; }
+    void fill_to(const char* at) { size_ = std::size_t(at - buffer_.get()); }
     void put_bytes(const char* bytes, std::size_t length) {
         if (capacity_ - size_ < length) {
             put_bytes_in_parts(bytes, length);

@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "engine/base_digits.hpp"
+#include "engine/block_copy.hpp"
 #include "engine/padded_units.hpp"
+#include "engine/prefetch.hpp"
 #include "engine/replace_chain.hpp"
 
 namespace engine {
@@ -70,6 +72,45 @@ class Encoder {
     bool finish_utf8(ByteSink& sink) {
         AsUtf8<ByteSink> form{*this, sink};
         return finish_in(form);
+    }
+
+    // The fast part of feed_utf8: writes the known segments of characters up
+    // to U+FFFF straight to `at`, while each fits before `limit` with
+    // kReadableBytes to spare, and stops at the first character that needs
+    // more (a segment not met yet, a wider character, the first character of
+    // the text, a full window). Returns the count of characters encoded and
+    // moves `at` past their bytes.
+    template <typename CharT>
+    std::size_t feed_utf8_into(const CharT* text, std::size_t length, char*& at,
+                               const char* limit) {
+        if (first_ || !chunked_) return 0;
+        // Everything the loop needs lives in locals: the bytes it writes may
+        // alias any member.
+        ReplaceChain::State state = state_;
+        const Segment* row = known_row(state);
+        const char* const bytes = utf8_.data();
+        char* out = at;
+        std::size_t i = 0;
+        for (; i < length && row != nullptr; ++i) {
+            const std::uint32_t code_point = static_cast<std::uint32_t>(text[i]);
+            if (code_point >= kNarrow) break;
+            // Characters repeat at random: their segments are rarely in the
+            // nearest cache, so the one a few characters on is asked for now.
+            if (i + kPrefetchDistance < length)
+                prefetch(&row[static_cast<std::uint32_t>(text[i + kPrefetchDistance]) & 0xFFFF]);
+            const Segment& segment = row[code_point];
+            const std::size_t size = segment.piece.utf8_length;
+            if (!segment.known || std::size_t(limit - out) < size + kReadableBytes) break;
+            copy_in_blocks<kReadableBytes>(out, bytes + segment.piece.utf8_offset, size);
+            out += size;
+            if (segment.piece.next != state) {
+                state = segment.piece.next;
+                row = known_row(state);
+            }
+        }
+        state_ = state;
+        at = out;
+        return i;
     }
 
     // The same result by whole-text passes, for any input and alphabet.
@@ -250,6 +291,10 @@ class Encoder {
     struct FreeSegments {
         void operator()(Segment* segments) const;
     };
+    static constexpr std::size_t kPrefetchDistance = 12;
+    const Segment* known_row(ReplaceChain::State state) const {
+        return state < kSegmentStates ? segment_rows_[state].get() : nullptr;
+    }
     // The row of segments for the current state, made on its first use.
     Segment* new_row();
     // Fills in `segment`, unless the transducer outgrows its budget.

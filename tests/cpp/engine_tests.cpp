@@ -119,6 +119,28 @@ std::string encode_utf8(engine::Encoder& encoder, const Text& input, std::size_t
     return out;
 }
 
+// The UTF-8 form as the command line writes it: straight into windows of
+// `window` bytes, each followed by guard bytes that must stay untouched, and
+// one character at a time through the sink where the window stops.
+std::string encode_utf8_into(engine::Encoder& encoder, const Text& input, std::size_t window,
+                             bool& guards_kept) {
+    std::string out;
+    auto sink = [&](const char* bytes, std::size_t n) { out.append(bytes, n); };
+    std::vector<char> buffer(window + 64, '#');
+    encoder.restart();
+    for (std::size_t at = 0; at < input.size();) {
+        char* end = buffer.data();
+        const std::size_t done = encoder.feed_utf8_into(input.data() + at, input.size() - at, end,
+                                                        buffer.data() + window);
+        out.append(buffer.data(), end);
+        for (std::size_t k = window; k < buffer.size(); ++k) guards_kept &= buffer[k] == '#';
+        at += done;
+        if (at < input.size()) encoder.feed_utf8(input.data() + at++, 1, sink);
+    }
+    encoder.finish_utf8(sink);
+    return out;
+}
+
 // The code-unit form in the narrowest width that holds every character of
 // `expected`, read in whole padded blocks as the module's writer reads it.
 template <typename Unit>
@@ -244,6 +266,10 @@ void random_alphabets_match_whole_text_passes() {
               "encoder in pieces, as UTF-8", seed);
         check(encode_narrowest(encoder, input, 1 + random() % 5, expected) == expected,
               "encoder in pieces, as code units of the narrowest width", seed);
+        bool guards_kept = true;
+        check(encode_utf8_into(encoder, input, random() % 300, guards_kept) == utf8_of(expected),
+              "encoder straight into windows, as UTF-8", seed);
+        check(guards_kept, "nothing written past a window", seed);
 
         const Text encoded =
             random() % 2 ? expected : random_text(random, U"0123 abAB喵吱！~\t", 30);
@@ -269,6 +295,9 @@ void long_texts_round_trip_in_any_pieces() {
     const Text encoded = encode(encoder, input, 4096);
     check(encoded == reference_encode(input, 3, cat_encoding), "long cat text");
     check(encode_utf8(encoder, input, 4096) == utf8_of(encoded), "long cat text as UTF-8");
+    bool guards_kept = true;
+    check(encode_utf8_into(encoder, input, 5000, guards_kept) == utf8_of(encoded) && guards_kept,
+          "long cat text straight into windows");
     check(encode_units<std::uint16_t>(encoder, input, 4096) == encoded,
           "long cat text as 16-bit units");
     engine::Decoder decoder(3, cat_decoding);
