@@ -62,7 +62,7 @@ bool is_surrogate(std::uint64_t value) {
 
 }  // namespace
 
-BinaryGroups::BinaryGroups(engine::Decoder& decoder, unsigned char preferred_blank) {
+BinaryGroups::BinaryGroups(engine::Decoder& decoder, unsigned char blank) {
 #ifdef MIRELO_BINARY_SSE2
     if (decoder.base() != 2) return;
     // The digits themselves usually stand for themselves too; the bytes the
@@ -76,19 +76,14 @@ BinaryGroups::BinaryGroups(engine::Decoder& decoder, unsigned char preferred_bla
     if (ones.empty() && decoder.meaning_alone('1') == 1) ones.push_back('1');
     if (zeros.empty() && decoder.meaning_alone('0') == 0) zeros.push_back('0');
     if (ones.size() != 1 || zeros.size() != 1) return;
-    if (decoder.meaning_alone(preferred_blank) != engine::Decoder::kBlank) return;
+    if (decoder.meaning_alone(blank) != engine::Decoder::kBlank) return;
     one_ = ones[0];
     zero_ = zeros[0];
-    // A blank that is not one stays the preferred one: its compare adds nothing.
-    const unsigned char candidates[3] = {preferred_blank, ' ', '\n'};
-    for (std::size_t k = 0; k < 3; ++k) {
-        const bool blank = decoder.meaning_alone(candidates[k]) == engine::Decoder::kBlank;
-        blanks_[k] = blank ? candidates[k] : preferred_blank;
-    }
+    blank_ = blank;
     usable_ = true;
 #else
     (void)decoder;
-    (void)preferred_blank;
+    (void)blank;
 #endif
 }
 
@@ -102,18 +97,16 @@ struct Masks {
     std::uint64_t blanks = 0;
 };
 
-Masks masks_of(const unsigned char* p, __m128i one, __m128i zero, const __m128i* blanks) {
+Masks masks_of(const unsigned char* p, __m128i one, __m128i zero, __m128i blank) {
     Masks masks;
     for (unsigned k = 0; k < 4; ++k) {
         const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
-        const __m128i blank = _mm_or_si128(
-            _mm_cmpeq_epi8(block, blanks[0]),
-            _mm_or_si128(_mm_cmpeq_epi8(block, blanks[1]), _mm_cmpeq_epi8(block, blanks[2])));
         masks.ones |= std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(block, one))))
                       << (16 * k);
         masks.zeros |= std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(block, zero))))
                        << (16 * k);
-        masks.blanks |= std::uint64_t(unsigned(_mm_movemask_epi8(blank))) << (16 * k);
+        masks.blanks |= std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(block, blank))))
+                        << (16 * k);
     }
     return masks;
 }
@@ -124,40 +117,53 @@ std::size_t BinaryGroups::read(const unsigned char*& from, const unsigned char* 
                                engine::CodePoint* read) const {
     const __m128i one = _mm_set1_epi8(static_cast<char>(one_));
     const __m128i zero = _mm_set1_epi8(static_cast<char>(zero_));
-    const __m128i blanks[3] = {_mm_set1_epi8(static_cast<char>(blanks_[0])),
-                               _mm_set1_epi8(static_cast<char>(blanks_[1])),
-                               _mm_set1_epi8(static_cast<char>(blanks_[2]))};
+    const __m128i blank = _mm_set1_epi8(static_cast<char>(blank_));
     const unsigned char* p = from;
     std::size_t count = 0;
-    std::uint64_t value = 0;  // of the open group
-    bool open = false;        // whether the open group has digits
-    // A block ends at most 32 groups: each takes a digit and a blank.
-    while (end - p >= 64 && kMostRead - count >= 32) {
-        const Masks masks = masks_of(p, one, zero, blanks);
+    std::uint64_t value = 0;  // of the group open at the end of the last block
+    bool open = false;        // whether that group has digits
+    // A block ends at most 32 groups of its own and the one carried into it.
+    while (end - p >= 64 && kMostRead - count >= 33) {
+        const Masks masks = masks_of(p, one, zero, blank);
         if ((masks.ones | masks.zeros | masks.blanks) != ~std::uint64_t(0)) break;
+        // The digits before a blank at b, most significant first, are the
+        // bits below 64 - b of the reversed ones, taken as (digits >> (63 - b)) >> 1
+        // so that a blank at 0 shifts by no more than 63.
         const std::uint64_t digits = reversed(masks.ones);
-        unsigned start = 0;  // where the open group's digits in this block begin
-        for (std::uint64_t rest = masks.blanks; rest != 0; rest &= rest - 1) {
+        std::uint64_t rest = masks.blanks;
+        unsigned start = 0;  // where the next group's digits in this block begin
+        if (open) {
+            if (rest == 0) {
+                if (!append(value, digits, 64)) return count;
+                p += 64;
+                continue;
+            }
             const unsigned blank = lowest_bit(rest);
-            const unsigned count_here = blank - start;
-            if (count_here != 0) {
-                if (!append(value, (digits >> (64 - blank)) & low_bits(count_here), count_here))
-                    return count;
-                open = true;
-            }
-            if (open) {
-                if (is_surrogate(value)) return count;
-                read[count++] = engine::CodePoint(value);
-            }
-            value = 0;
-            open = false;
+            if (blank != 0 &&
+                !append(value, ((digits >> (63 - blank)) >> 1) & low_bits(blank), blank))
+                return count;
+            if (is_surrogate(value)) return count;
+            read[count++] = engine::CodePoint(value);
+            from = p + blank + 1;
+            start = blank + 1;
+            rest &= rest - 1;
+        }
+        // Groups that begin and end in this block: no carry, no branch on
+        // whether a group is empty (two blanks in a row).
+        for (; rest != 0; rest &= rest - 1) {
+            const unsigned blank = lowest_bit(rest);
+            const unsigned length = blank - start;
+            const std::uint64_t number =
+                ((digits >> (63 - blank)) >> 1) & ((std::uint64_t(1) << length) - 1);
+            if (number > engine::kMaxCodePoint || is_surrogate(number)) return count;
+            read[count] = engine::CodePoint(number);
+            count += std::size_t(length != 0);
             from = p + blank + 1;
             start = blank + 1;
         }
-        if (start < 64) {
-            if (!append(value, digits & low_bits(64 - start), 64 - start)) return count;
-            open = true;
-        }
+        open = start < 64;
+        value = open ? digits & low_bits(64 - start) : 0;
+        if (value > engine::kMaxCodePoint) return count;
         p += 64;
     }
     return count;

@@ -13,9 +13,10 @@ namespace cli {
 class BinaryGroups {
   public:
     // Usable where the alphabet's patterns are one character each, the base
-    // is 2, and one ASCII byte stands for the digit 1, one for 0. Blanks: the
-    // preferred one, then the space and the line feed, where they are blanks.
-    BinaryGroups(engine::Decoder& decoder, unsigned char preferred_blank);
+    // is 2, one ASCII byte stands for the digit 1, one for 0, and the given
+    // byte is a blank: the one the encoder writes between groups. Other
+    // blanks are left to the long way.
+    BinaryGroups(engine::Decoder& decoder, unsigned char blank);
 
     bool usable() const { return usable_; }
 
@@ -34,7 +35,7 @@ class BinaryGroups {
     bool usable_ = false;
     unsigned char one_ = 0;
     unsigned char zero_ = 0;
-    unsigned char blanks_[3] = {};
+    unsigned char blank_ = 0;
 };
 
 }  // namespace cli
