@@ -95,9 +95,15 @@ class Encoder {
             const std::uint32_t code_point = static_cast<std::uint32_t>(text[i]);
             if (code_point >= kNarrow) break;
             // Characters repeat at random: their segments are rarely in the
-            // nearest cache, so the one a few characters on is asked for now.
+            // nearest cache, so the one a few characters on is asked for now,
+            // and the bytes of one nearer, whose segment has arrived by then.
             if (i + kPrefetchDistance < length)
                 prefetch(&row[static_cast<std::uint32_t>(text[i + kPrefetchDistance]) & 0xFFFF]);
+            if (i + kBytesDistance < length) {
+                const Segment& ahead =
+                    row[static_cast<std::uint32_t>(text[i + kBytesDistance]) & 0xFFFF];
+                prefetch(bytes + ahead.piece.utf8_offset);
+            }
             const Segment& segment = row[code_point];
             const std::size_t size = segment.piece.utf8_length;
             if (!segment.known || std::size_t(limit - out) < size + kReadableBytes) break;
@@ -292,6 +298,7 @@ class Encoder {
         void operator()(Segment* segments) const;
     };
     static constexpr std::size_t kPrefetchDistance = 12;
+    static constexpr std::size_t kBytesDistance = 6;
     const Segment* known_row(ReplaceChain::State state) const {
         return state < kSegmentStates ? segment_rows_[state].get() : nullptr;
     }
