@@ -105,10 +105,17 @@ struct Writer {
     }
 };
 
+// Both passes take the memoised segments in a loop of their own, and every
+// other character through the general path.
 bool measure_encoded(engine::Encoder& encoder, PyObject* imput, Measure& measure) {
     encoder.restart();
     const bool fed = visit_code_points(imput, [&](const auto* data, std::size_t length) {
-        return encoder.feed(data, length, measure);
+        return engine::Encoder::fast_then_one(
+            data, length,
+            [&](const auto* rest, std::size_t count) {
+                return encoder.measure_into(rest, count, measure.length, measure.max_char);
+            },
+            [&](const auto* one) { return encoder.feed(one, 1, measure); });
     });
     return fed && encoder.finish(measure);
 }
@@ -119,7 +126,12 @@ void write_encoded(engine::Encoder& encoder, PyObject* imput, PyObject* result) 
     Writer<Unit> writer{start, start + PyUnicode_GET_LENGTH(result)};
     encoder.restart();
     visit_code_points(imput, [&](const auto* data, std::size_t length) {
-        return encoder.template feed_units<Unit>(data, length, writer);
+        return engine::Encoder::fast_then_one(
+            data, length,
+            [&](const auto* rest, std::size_t count) {
+                return encoder.template feed_units_into<Unit>(rest, count, writer.out, writer.end);
+            },
+            [&](const auto* one) { return encoder.template feed_units<Unit>(one, 1, writer); });
     });
     encoder.template finish_units<Unit>(writer);
 }

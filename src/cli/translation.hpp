@@ -40,17 +40,15 @@ class EncodingStream {
     template <typename CharT>
     bool feed(const CharT* text, std::size_t length, Utf8Output& out) {
         Sink sink{out};
-        for (;;) {
-            char* at = out.free_space();
-            const std::size_t done = encoder_.feed_utf8_into(text, length, at, out.space_end());
-            out.fill_to(at);
-            text += done;
-            length -= done;
-            if (length == 0) return true;
-            if (!encoder_.feed_utf8(text, 1, sink)) return false;
-            ++text;
-            --length;
-        }
+        return engine::Encoder::fast_then_one(
+            text, length,
+            [&](const CharT* rest, std::size_t count) {
+                char* at = out.free_space();
+                const std::size_t done = encoder_.feed_utf8_into(rest, count, at, out.space_end());
+                out.fill_to(at);
+                return done;
+            },
+            [&](const CharT* one) { return encoder_.feed_utf8(one, 1, sink); });
     }
     bool finish(Utf8Output& out) {
         Sink sink{out};

@@ -83,40 +83,52 @@ class Encoder {
     template <typename CharT>
     std::size_t feed_utf8_into(const CharT* text, std::size_t length, char*& at,
                                const char* limit) {
-        if (first_ || !chunked_) return 0;
-        // Everything the loop needs lives in locals: the bytes it writes may
-        // alias any member.
-        ReplaceChain::State state = state_;
-        const Segment* row = known_row(state);
-        const char* const bytes = utf8_.data();
-        char* out = at;
-        std::size_t i = 0;
-        for (; i < length && row != nullptr; ++i) {
-            const std::uint32_t code_point = static_cast<std::uint32_t>(text[i]);
-            if (code_point >= kNarrow) break;
-            // Characters repeat at random: their segments are rarely in the
-            // nearest cache, so the one a few characters on is asked for now,
-            // and the bytes of one nearer, whose segment has arrived by then.
-            if (i + kPrefetchDistance < length)
-                prefetch(&row[static_cast<std::uint32_t>(text[i + kPrefetchDistance]) & 0xFFFF]);
-            if (i + kBytesDistance < length) {
-                const Segment& ahead =
-                    row[static_cast<std::uint32_t>(text[i + kBytesDistance]) & 0xFFFF];
-                prefetch(bytes + ahead.piece.utf8_offset);
-            }
-            const Segment& segment = row[code_point];
-            const std::size_t size = segment.piece.utf8_length;
-            if (!segment.known || std::size_t(limit - out) < size + kReadableBytes) break;
-            copy_in_blocks<kReadableBytes>(out, bytes + segment.piece.utf8_offset, size);
-            out += size;
-            if (segment.piece.next != state) {
-                state = segment.piece.next;
-                row = known_row(state);
-            }
+        return write_known(text, length, at, limit, utf8_.data(), [](const Piece& piece) {
+            return Placed{piece.utf8_offset, piece.utf8_length};
+        });
+    }
+    // The same in code units (see feed_units).
+    template <typename Unit, typename CharT>
+    std::size_t feed_units_into(const CharT* text, std::size_t length, Unit*& at,
+                                const Unit* limit) {
+        return write_known(text, length, at, limit, arena<Unit>().data(), [](const Piece& piece) {
+            return Placed{piece.offset, piece.length};
+        });
+    }
+    // The same, adding up the code points the segments hold and their largest
+    // character instead of writing them.
+    template <typename CharT>
+    std::size_t measure_into(const CharT* text, std::size_t length, std::size_t& count,
+                             CodePoint& max_char) {
+        std::size_t total = count;
+        CodePoint largest = max_char;
+        const std::size_t done = take_known(
+            text, length,
+            [&](const Piece& piece) {
+                total += piece.length;
+                largest = std::max(largest, piece.max_char);
+                return true;
+            },
+            [](const Piece&) {});
+        count = total;
+        max_char = largest;
+        return done;
+    }
+
+    // Runs `fast` (one of the *_into functions above, bound to its output)
+    // over the text, and `one`, the general path, on each character where it
+    // stops; false when `one` fails.
+    template <typename CharT, typename Fast, typename One>
+    static bool fast_then_one(const CharT* text, std::size_t length, Fast fast, One one) {
+        for (;;) {
+            const std::size_t done = fast(text, length);
+            text += done;
+            length -= done;
+            if (length == 0) return true;
+            if (!one(text)) return false;
+            ++text;
+            --length;
         }
-        state_ = state;
-        at = out;
-        return i;
     }
 
     // The same result by whole-text passes, for any input and alphabet.
@@ -297,6 +309,66 @@ class Encoder {
     struct FreeSegments {
         void operator()(Segment* segments) const;
     };
+    // Where a piece lies in one of the stores, in its units.
+    struct Placed {
+        std::uint32_t offset;
+        std::uint32_t length;
+    };
+
+    template <typename Unit, typename CharT, typename Place>
+    std::size_t write_known(const CharT* text, std::size_t length, Unit*& at, const Unit* limit,
+                            const Unit* units, Place place) {
+        constexpr std::size_t kBlockUnits = kReadableBytes / sizeof(Unit);
+        Unit* out = at;
+        const std::size_t done = take_known(
+            text, length,
+            [&](const Piece& piece) {
+                const Placed placed = place(piece);
+                if (std::size_t(limit - out) < placed.length + kBlockUnits) return false;
+                copy_in_blocks<kReadableBytes>(out, units + placed.offset, placed.length);
+                out += placed.length;
+                return true;
+            },
+            [&](const Piece& ahead) { prefetch(units + place(ahead).offset); });
+        at = out;
+        return done;
+    }
+
+    // Hands the known segments of characters up to U+FFFF, from the current
+    // state on, to `take`, which returns false to stop before one; `ahead`
+    // may ask for what the segment a few characters on will need. Everything
+    // the loop needs lives in locals: what `take` writes may alias any member.
+    template <typename CharT, typename Take, typename Ahead>
+    std::size_t take_known(const CharT* text, std::size_t length, Take take, Ahead ahead) {
+        if (first_ || !chunked_) return 0;
+        ReplaceChain::State state = state_;
+        const Segment* row = known_row(state);
+        std::size_t i = 0;
+        for (; i < length && row != nullptr; ++i) {
+            const std::uint32_t code_point = static_cast<std::uint32_t>(text[i]);
+            if (code_point >= kNarrow) break;
+            // Characters repeat at random: their segments are rarely in the
+            // nearest cache, so the one a few characters on is asked for now,
+            // and what a nearer one needs, whose segment has arrived by then.
+            if (i + kPrefetchDistance < length) prefetch(&row[narrow(text[i + kPrefetchDistance])]);
+            if (i + kBytesDistance < length) ahead(row[narrow(text[i + kBytesDistance])].piece);
+            const Segment& segment = row[code_point];
+            if (!segment.known || !take(segment.piece)) break;
+            if (segment.piece.next != state) {
+                state = segment.piece.next;
+                row = known_row(state);
+            }
+        }
+        state_ = state;
+        return i;
+    }
+    // An index into a row for any character: prefetches look at characters
+    // not checked yet.
+    template <typename CharT>
+    static std::uint32_t narrow(CharT c) {
+        return static_cast<std::uint32_t>(c) & 0xFFFF;
+    }
+
     static constexpr std::size_t kPrefetchDistance = 12;
     static constexpr std::size_t kBytesDistance = 6;
     const Segment* known_row(ReplaceChain::State state) const {
