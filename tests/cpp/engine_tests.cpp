@@ -167,6 +167,40 @@ Text encode_narrowest(engine::Encoder& encoder, const Text& input, std::size_t p
     return encode_units<CodePoint>(encoder, input, piece);
 }
 
+// The module's two passes: the measure of the result, then the result in
+// 32-bit units, each with the loop over known segments and the general path
+// for the rest.
+Text measure_then_encode(engine::Encoder& encoder, const Text& input, std::size_t& count,
+                         CodePoint& max_char) {
+    auto measure = [&](const CodePoint*, std::size_t n, CodePoint max) {
+        count += n;
+        max_char = std::max(max_char, max);
+    };
+    encoder.restart();
+    engine::Encoder::fast_then_one(
+        input.data(), input.size(),
+        [&](const CodePoint* rest, std::size_t n) {
+            return encoder.measure_into(rest, n, count, max_char);
+        },
+        [&](const CodePoint* one) { return encoder.feed(one, 1, measure); });
+    encoder.finish(measure);
+    Text out(count + engine::Encoder::kReadableBytes, U'#');
+    CodePoint* at = &out[0];
+    auto write = [&](const CodePoint* units, std::size_t n) {
+        std::copy(units, units + n, at);
+        at += n;
+    };
+    encoder.restart();
+    engine::Encoder::fast_then_one(
+        input.data(), input.size(),
+        [&](const CodePoint* rest, std::size_t n) {
+            return encoder.feed_units_into<CodePoint>(rest, n, at, out.data() + count);
+        },
+        [&](const CodePoint* one) { return encoder.feed_units<CodePoint>(one, 1, write); });
+    encoder.finish_units<CodePoint>(write);
+    return out.substr(0, std::size_t(at - out.data()));
+}
+
 std::string utf8_of(const Text& text) {
     std::string bytes;
     engine::append_utf8(text.data(), text.size(), bytes);
@@ -270,6 +304,13 @@ void random_alphabets_match_whole_text_passes() {
         check(encode_utf8_into(encoder, input, random() % 300, guards_kept) == utf8_of(expected),
               "encoder straight into windows, as UTF-8", seed);
         check(guards_kept, "nothing written past a window", seed);
+        std::size_t count = 0;
+        CodePoint max_char = 0;
+        check(measure_then_encode(encoder, input, count, max_char) == expected &&
+                  count == expected.size() &&
+                  max_char ==
+                      (expected.empty() ? 0 : *std::max_element(expected.begin(), expected.end())),
+              "encoder measuring, then straight into the result", seed);
 
         const Text encoded =
             random() % 2 ? expected : random_text(random, U"0123 abAB喵吱！~\t", 30);
