@@ -186,7 +186,10 @@ Text measure_then_encode(engine::Encoder& encoder, const Text& input, std::size_
     encoder.finish(measure);
     Text out(count + engine::Encoder::kReadableBytes, U'#');
     CodePoint* at = &out[0];
+    bool measured_enough = true;
     auto write = [&](const CodePoint* units, std::size_t n) {
+        measured_enough &= std::size_t(at - out.data()) + n <= count;
+        if (!measured_enough) return;
         std::copy(units, units + n, at);
         at += n;
     };
@@ -198,6 +201,7 @@ Text measure_then_encode(engine::Encoder& encoder, const Text& input, std::size_
         },
         [&](const CodePoint* one) { return encoder.feed_units<CodePoint>(one, 1, write); });
     encoder.finish_units<CodePoint>(write);
+    if (!measured_enough) return U"(more than measured)";
     return out.substr(0, std::size_t(at - out.data()));
 }
 
