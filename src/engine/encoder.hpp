@@ -83,17 +83,19 @@ class Encoder {
     template <typename CharT>
     std::size_t feed_utf8_into(const CharT* text, std::size_t length, char*& at,
                                const char* limit) {
-        return write_known(text, length, at, limit, utf8_.data(), [](const Piece& piece) {
-            return Placed{piece.utf8_offset, piece.utf8_length};
-        });
+        return write_known(text, length, at, limit, utf8_.data(), longest_segment_utf8_,
+                           [](const Piece& piece) {
+                               return Placed{piece.utf8_offset, piece.utf8_length};
+                           });
     }
     // The same in code units (see feed_units).
     template <typename Unit, typename CharT>
     std::size_t feed_units_into(const CharT* text, std::size_t length, Unit*& at,
                                 const Unit* limit) {
-        return write_known(text, length, at, limit, arena<Unit>().data(), [](const Piece& piece) {
-            return Placed{piece.offset, piece.length};
-        });
+        return write_known(text, length, at, limit, arena<Unit>().data(), longest_segment_,
+                           [](const Piece& piece) {
+                               return Placed{piece.offset, piece.length};
+                           });
     }
     // The same, adding up the code points the segments hold and their largest
     // character instead of writing them.
@@ -315,17 +317,26 @@ class Encoder {
         std::uint32_t length;
     };
 
+    // Where every segment met so far is short (in some alphabets every one
+    // is), they are copied in blocks of half the size, with half the stores.
     template <typename Unit, typename CharT, typename Place>
     std::size_t write_known(const CharT* text, std::size_t length, Unit*& at, const Unit* limit,
-                            const Unit* units, Place place) {
-        constexpr std::size_t kBlockUnits = kReadableBytes / sizeof(Unit);
+                            const Unit* units, std::size_t longest, Place place) {
+        if (longest * sizeof(Unit) <= kReadableBytes / 2)
+            return write_known_in<kReadableBytes / 2>(text, length, at, limit, units, place);
+        return write_known_in<kReadableBytes>(text, length, at, limit, units, place);
+    }
+    template <std::size_t kBlockBytes, typename Unit, typename CharT, typename Place>
+    std::size_t write_known_in(const CharT* text, std::size_t length, Unit*& at, const Unit* limit,
+                               const Unit* units, Place place) {
+        constexpr std::size_t kBlockUnits = kBlockBytes / sizeof(Unit);
         Unit* out = at;
         const std::size_t done = take_known(
             text, length,
             [&](const Piece& piece) {
                 const Placed placed = place(piece);
                 if (std::size_t(limit - out) < placed.length + kBlockUnits) return false;
-                copy_in_blocks<kReadableBytes>(out, units + placed.offset, placed.length);
+                copy_in_blocks<kBlockBytes>(out, units + placed.offset, placed.length);
                 out += placed.length;
                 return true;
             },
@@ -412,6 +423,9 @@ class Encoder {
     PaddedUnits<char> utf8_scratch_;
     ReplaceChain::State state_ = ReplaceChain::kStart;
     bool first_ = true;
+    // The most code points, and UTF-8 bytes, of any segment built.
+    std::size_t longest_segment_ = 0;
+    std::size_t longest_segment_utf8_ = 0;
 };
 
 }  // namespace engine
