@@ -4,11 +4,11 @@
 
 #include "cli/detection.hpp"
 #include "cli/options.hpp"
-#include "cli/system_io.hpp"
 #include "cli/translation.hpp"
 #include "cli/usage.hpp"
 #include "cli/utf8_input.hpp"
 #include "cli/utf8_output.hpp"
+#include "platform/system_io.hpp"
 
 namespace cli {
 
@@ -16,11 +16,11 @@ namespace {
 
 void write_text(int fd, const std::string& text) {
     std::string ignored;
-    system_io::write_all(fd, text.data(), text.size(), ignored);
+    platform::system_io::write_all(fd, text.data(), text.size(), ignored);
 }
 
 void report(const std::string& message) {
-    write_text(system_io::kStandardError, "mirelo: " + message + "\n");
+    write_text(platform::system_io::kStandardError, "mirelo: " + message + "\n");
 }
 
 struct Input {
@@ -52,7 +52,7 @@ bool decode_bytes(DecodingStream& stream, const unsigned char* bytes, std::size_
 }
 
 // On failure: what was written must not pass for a translation.
-void abandon_output(Utf8Output& out, const system_io::Retraction& retraction) {
+void abandon_output(Utf8Output& out, const platform::system_io::Retraction& retraction) {
     out.drop();
     if (retraction.possible()) {
         if (!retraction.retract()) report("could not cut the incomplete output off the file");
@@ -66,15 +66,16 @@ void abandon_output(Utf8Output& out, const system_io::Retraction& retraction) {
 // than asked for means the writer is slow: what is ready goes out at once.
 template <typename Translator>
 int translate(Translator& translator, const Input& input, std::size_t chunk_size) {
-    Utf8Output out(system_io::kStandardOutput);
-    const system_io::Retraction retraction(system_io::kStandardOutput);
+    Utf8Output out(platform::system_io::kStandardOutput);
+    const platform::system_io::Retraction retraction(platform::system_io::kStandardOutput);
     std::unique_ptr<unsigned char[]> chunk(new unsigned char[chunk_size]);
     Utf8Input utf8;
     CharacterSink<Translator> sink{translator, out};
     std::string failure;
     for (;;) {
         std::string error;
-        const long long got = system_io::read_some(input.fd, chunk.get(), chunk_size, error);
+        const long long got =
+            platform::system_io::read_some(input.fd, chunk.get(), chunk_size, error);
         if (got < 0) {
             failure = input.name + ": " + error;
             break;
@@ -115,32 +116,32 @@ int translate(const Invocation& invocation, const Input& input) {
 }  // namespace
 
 int run(const std::vector<std::string>& arguments) {
-    system_io::use_binary_standard_streams();
+    platform::system_io::use_binary_standard_streams();
     const ParsedArguments parsed = parse_arguments(arguments);
     if (!parsed.ok) {
         report(parsed.error);
-        write_text(system_io::kStandardError, kUsageHint);
+        write_text(platform::system_io::kStandardError, kUsageHint);
         return kBadUsage;
     }
     const Invocation& invocation = parsed.invocation;
     if (invocation.action == Action::help) {
-        write_text(system_io::kStandardOutput, kHelpText);
+        write_text(platform::system_io::kStandardOutput, kHelpText);
         return kSuccess;
     }
     if (invocation.action == Action::version) {
-        write_text(system_io::kStandardOutput, std::string("mirelo ") + kVersion + "\n");
+        write_text(platform::system_io::kStandardOutput, std::string("mirelo ") + kVersion + "\n");
         return kSuccess;
     }
     if (invocation.file.empty())
-        return translate(invocation, Input{system_io::kStandardInput, "standard input"});
+        return translate(invocation, Input{platform::system_io::kStandardInput, "standard input"});
     std::string error;
-    const int fd = system_io::open_for_reading(invocation.file, error);
+    const int fd = platform::system_io::open_for_reading(invocation.file, error);
     if (fd < 0) {
         report(invocation.file + ": " + error);
         return kBadInput;
     }
     const int status = translate(invocation, Input{fd, invocation.file});
-    system_io::close_file(fd);
+    platform::system_io::close_file(fd);
     return status;
 }
 

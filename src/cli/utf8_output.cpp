@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "cli/system_io.hpp"
+#include "platform/system_io.hpp"
 
 namespace cli {
 
@@ -46,7 +46,7 @@ void Utf8Output::put_bytes_in_parts(const char* bytes, std::size_t length) {
 
 bool Utf8Output::flush() {
     if (fd_ != kInMemory && size_ != 0 && !failed() &&
-        system_io::write_all(fd_, buffer_.get(), size_, error_))
+        platform::system_io::write_all(fd_, buffer_.get(), size_, error_))
         written_ += size_;
     if (fd_ != kInMemory) size_ = 0;
     return !failed();

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace cli {
+namespace platform {
 namespace system_io {
 
 constexpr int kStandardInput = 0;
@@ -47,4 +47,4 @@ class Retraction {
 };
 
 }  // namespace system_io
-}  // namespace cli
+}  // namespace platform

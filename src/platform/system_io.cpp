@@ -1,4 +1,4 @@
-#include "cli/system_io.hpp"
+#include "platform/system_io.hpp"
 
 #include <cerrno>
 #include <cstdio>
@@ -18,7 +18,7 @@
 #include <unistd.h>
 #endif
 
-namespace cli {
+namespace platform {
 namespace system_io {
 
 namespace {
@@ -178,4 +178,4 @@ bool Retraction::retract() const {
 #endif
 
 }  // namespace system_io
-}  // namespace cli
+}  // namespace platform
