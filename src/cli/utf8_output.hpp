@@ -25,15 +25,7 @@ class Utf8Output {
     // The caller passes no surrogates: UTF-8 cannot hold them.
     void put(engine::CodePoint c) {
         if (capacity_ - size_ < 4) make_room(4);
-        char* const out = buffer_.get() + size_;
-        if (c > 0xFFFF) {
-            size_ += encode(c, out);
-            return;
-        }
-        // From the table, without branches: decoded text mixes the widths of
-        // its characters at random, which no branch predicts.
-        std::memcpy(out, &kBmpTable.entries[c], 4);
-        size_ += 1 + std::size_t(c >= 0x80) + std::size_t(c >= 0x800);
+        size_ = std::size_t(encode_one(c, buffer_.get() + size_) - buffer_.get());
     }
     void put(const engine::CodePoint* chars, std::size_t length, engine::CodePoint max_char) {
         if (max_char > 0xFFFF || capacity_ - size_ < 3 * length) {
@@ -56,15 +48,7 @@ class Utf8Output {
             return;
         }
         char* out = buffer_.get() + size_;
-        for (std::size_t i = 0; i < length; ++i) {
-            const engine::CodePoint c = chars[i];
-            if (c > 0xFFFF) {
-                out += encode(c, out);
-                continue;
-            }
-            std::memcpy(out, &kBmpTable.entries[c], 4);
-            out += 1 + std::size_t(c >= 0x80) + std::size_t(c >= 0x800);
-        }
+        for (std::size_t i = 0; i < length; ++i) out = encode_one(chars[i], out);
         size_ = std::size_t(out - buffer_.get());
     }
     // The buffer's free space, for a writer that keeps its position to
@@ -120,6 +104,15 @@ class Utf8Output {
         return engine::encode_utf8(c, out);
     }
 
+    // One character, up to U+FFFF from the table without branches: decoded
+    // text mixes the widths of its characters at random, which no branch
+    // predicts. Writes up to four bytes; returns the end of the character.
+    static char* encode_one(engine::CodePoint c, char* out) {
+        if (c > 0xFFFF) return out + encode(c, out);
+        std::memcpy(out, &kBmpTable.entries[c], 4);
+        return out + 1 + std::size_t(c >= 0x80) + std::size_t(c >= 0x800);
+    }
+
     // Characters up to U+FFFF, from the table: each store writes four bytes,
     // the spare one overwritten by the next character. The syllables of a
     // language are mostly all of one width, which needs no length per
@@ -136,11 +129,7 @@ class Utf8Output {
             }
             if (narrow == 0) return out + 3 * length;
         }
-        for (std::size_t i = 0; i < length; ++i) {
-            const engine::CodePoint c = chars[i];
-            std::memcpy(out, &table[c], 4);
-            out += 1 + (c >= 0x80) + (c >= 0x800);
-        }
+        for (std::size_t i = 0; i < length; ++i) out = encode_one(chars[i], out);
         return out;
     }
 
