@@ -11,6 +11,7 @@
 #include "engine/decoder.hpp"
 #include "engine/encoder.hpp"
 #include "engine/engine_cache.hpp"
+#include "engine/token_alphabet.hpp"
 #include "engine/utf8.hpp"
 
 namespace {
@@ -406,6 +407,72 @@ void cached_engines_start_afresh() {
           "an engine left mid-text starts a new text when lent again");
 }
 
+bool means(const Text& alone, const engine::Token& token) {
+    if (token.meaning == engine::Token::kNothing) return alone.empty();
+    if (token.meaning == engine::Token::kBlank)
+        return !alone.empty() && std::all_of(alone.begin(), alone.end(), engine::is_whitespace);
+    return alone == Text(1, CodePoint(U'0' + token.meaning));
+}
+
+// Wherever tokens are found, the passes over any concatenation of them give
+// what each gives alone, and a blank token at the end cuts the text cleanly
+// from whatever follows.
+void tokens_act_alone_wherever_they_are_found() {
+    std::size_t found = 0;
+    for (unsigned long long seed = 0; seed < 6000; ++seed) {
+        std::mt19937_64 random(seed);
+        const unsigned base = 2 + unsigned(random() % 3);
+        const std::vector<Pass> passes = random_alphabet(random, base, false);
+        const std::vector<engine::Token> tokens = engine::tokens_of(passes, base, U' ');
+        if (tokens.empty()) continue;
+        ++found;
+        for (const engine::Token& token : tokens)
+            check(means(reference_passes(token.text, passes), token), "token's meaning", seed);
+        for (int trial = 0; trial < 20; ++trial) {
+            Text text, alone;
+            for (std::size_t k = random() % 12; k > 0; --k) {
+                const Text& piece = tokens[random() % tokens.size()].text;
+                text += piece;
+                alone += reference_passes(piece, passes);
+            }
+            check(reference_passes(text, passes) == alone, "passes act token by token", seed);
+            text += U' ';
+            alone += reference_passes(U" ", passes);
+            const Text after = random_text(random, U"0123 abAB喵吱！~", random() % 8);
+            check(reference_passes(text + after, passes) == alone + reference_passes(after, passes),
+                  "a blank token cuts cleanly", seed);
+        }
+    }
+    check(found > 300, "tokens are found for many alphabets", found);
+}
+
+void tokens_of_the_languages() {
+    const std::vector<Pass> pigeon{{U"哩", U"2"}, {U"鸽", U"1"}, {U"咕", U"0"}, {U" ", U" "}};
+    check(engine::tokens_of(pigeon, 3, U' ').size() == 4, "pigeon's syllables and blank");
+    // A pattern that overlaps itself: the scan never takes the straddling one.
+    const std::vector<Pass> monkey{{U"吱吱", U"1"}, {U"唧唧", U"0"}, {U" ", U" "}};
+    check(engine::tokens_of(monkey, 2, U' ').size() == 3, "monkey's syllables and blank");
+    const std::vector<engine::Token> cat = engine::tokens_of(
+        {{U"喵呜~", U""}, {U"喵喵喵！", U"2"}, {U"喵喵？", U"0"}, {U"喵", U"1"}}, 3, U' ');
+    check(cat.size() == 5 && std::any_of(cat.begin(), cat.end(),
+                                         [](const engine::Token& token) {
+                                             return token.text == U"喵呜~" &&
+                                                    token.meaning == engine::Token::kNothing;
+                                         }),
+          "cat's separator leaves nothing, its blank follows");
+    // "ba" + "ba" holds "ab" where the scan takes it.
+    check(engine::tokens_of({{U"ab", U"1"}, {U"ba", U"0"}, {U" ", U" "}}, 2, U' ').empty(),
+          "a match across tokens");
+    check(engine::tokens_of({{U"aa", U"1"}, {U"a", U"0"}, {U" ", U" "}}, 2, U' ').empty(),
+          "two short tokens make a long one");
+    check(engine::tokens_of({{U"a", U"1"}, {U"b", U"0"}, {U" a", U" "}}, 2, U' ').empty(),
+          "a blank that begins a match");
+    check(engine::tokens_of({{U"a", U"12"}, {U"b", U"0"}, {U" ", U" "}}, 3, U' ').empty(),
+          "a token of two digits");
+    check(engine::tokens_of({{U"a", U"3"}, {U"b", U"0"}, {U" ", U" "}}, 3, U' ').empty(),
+          "a digit beyond the base");
+}
+
 }  // namespace
 
 int main() {
@@ -416,6 +483,8 @@ int main() {
     unusual_groups_go_to_the_reader();
     leading_zeros_survive_a_long_group();
     cached_engines_start_afresh();
+    tokens_act_alone_wherever_they_are_found();
+    tokens_of_the_languages();
     std::printf("%s: %d failure(s)\n", failures ? "FAILED" : "passed", failures);
     return failures ? 1 : 0;
 }
