@@ -262,6 +262,76 @@ class TestBinaryGroupsInBlocks:
             assert "character offset %d %s" % (offset, problem) in error_text(completed)
 
 
+class TestTokenGroups:
+    """Pigeon and monkey language's groups are read token by token straight
+    from the bytes; every group, wherever it lies, must read as the window
+    reads it, and one that cannot be read must be named at its offset."""
+
+    DIGITS = {"pigeon": (["咕", "鸽", "哩"], "鸽语→人语"), "monkey": (["唧唧", "吱吱"], "猴语→人语")}
+
+    def group(self, alias, value, zeros=0):
+        syllables, base = self.DIGITS[alias][0], BASE[alias]
+        digits = []
+        while value or not digits:
+            digits.append(value % base)
+            value //= base
+        return syllables[0] * zeros + "".join(syllables[d] for d in reversed(digits))
+
+    def assert_decodes_as_the_window(self, window, alias, text, chunk="--chunk-size=65536"):
+        expected = window(self.DIGITS[alias][1], text)
+        completed = mirelo_run([chunk, "decode", alias], text.encode("utf-8"))
+        if expected is None or has_surrogate(expected):
+            assert completed.returncode == 1, (text, chunk)
+        else:
+            assert completed.returncode == 0, (text, chunk, error_text(completed))
+            assert completed.stdout == expected.encode("utf-8"), (text, chunk)
+
+    @pytest.mark.parametrize("alias", ["pigeon", "monkey"])
+    def test_random_runs_of_tokens_and_blanks(self, window, alias):
+        rnd = random.Random("tokens " + alias)
+        syllables = self.DIGITS[alias][0]
+        # Half syllables, digits that stand for themselves, other blanks and
+        # runs of leading zeros longer than a group the tokens read.
+        odd = ["吱", "唧", "1", "2", "\n", "\u3000", "x", syllables[0] * 70]
+        for case in range(40):
+            pieces = syllables * 4 + [" "] * 3 + (odd if case % 2 else [])
+            text = "".join(rnd.choice(pieces) for _ in range(rnd.randint(100, 500))) + " "
+            text += "".join(self.group(alias, rnd.randint(0, 0x10FFFF)) + " " for _ in range(60))
+            chunk = "--chunk-size=%d" % rnd.choice([1, 2, 7, 64, 65536])
+            self.assert_decodes_as_the_window(window, alias, text, chunk)
+
+    @pytest.mark.parametrize("alias", ["pigeon", "monkey"])
+    @pytest.mark.parametrize("value, zeros", [
+        (0, 0), (0, 38), (0, 39), (0, 64), (1, 80), (0x10FFFF, 0), (0x10FFFF, 30), (0xFFFF, 45),
+        (0xD7FF, 1), (0xE000, 0), (0x10000, 60)])
+    def test_groups_of_any_length_and_position(self, window, alias, value, zeros):
+        for shift in range(0, 40, 9):
+            text = " ".join([self.group(alias, 0x4E2D)] * shift + [self.group(alias, value, zeros)]
+                            + [self.group(alias, 0x41)] * 60) + " "
+            self.assert_decodes_as_the_window(window, alias, text)
+
+    def test_more_digits_than_the_interpreter_reads(self, window):
+        text = self.group("pigeon", 0x41) + " " + self.group("pigeon", 0x41, 4400) + " " * 300
+        self.assert_decodes_as_the_window(window, "pigeon", text)
+        completed = mirelo_run(["decode", "pigeon"], text.encode("utf-8"))
+        assert "character offset 5 has more than" in error_text(completed)
+
+    @pytest.mark.parametrize("alias", ["pigeon", "monkey"])
+    @pytest.mark.parametrize("value, problem", [
+        (0x110000, "is a number above U+10FFFF"), (3 ** 38, "is a number above U+10FFFF"),
+        (0xD800, "is the lone surrogate U+D800"), (0xDFFF, "is the lone surrogate U+DFFF")])
+    def test_unreadable_groups_name_their_offset(self, alias, value, problem):
+        for shift in (0, 1, 5, 31, 300):
+            before = "".join(self.group(alias, 0x4E2D) + " " for _ in range(shift))
+            text = before + self.group(alias, value) + " " + (self.group(alias, 0x41) + " ") * 60
+            completed = mirelo_run(["decode", alias], text.encode("utf-8"))
+            assert completed.returncode == 1
+            # The offset is that of a character of the group's first syllable.
+            match = re.search("character offset (\\d+) " + re.escape(problem), error_text(completed))
+            syllable = len(self.group(alias, 1))
+            assert match and 0 <= int(match.group(1)) - len(before) < syllable, error_text(completed)
+
+
 class TestStreaming:
     def test_any_chunking_gives_the_bytes_of_a_whole_run(self):
         rnd = random.Random("chunks")

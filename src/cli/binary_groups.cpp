@@ -113,8 +113,8 @@ Masks masks_of(const unsigned char* p, __m128i one, __m128i zero, __m128i blank)
 
 }  // namespace
 
-std::size_t BinaryGroups::read(const unsigned char*& from, const unsigned char* end,
-                               engine::CodePoint* read) const {
+std::size_t BinaryGroups::read_blocks(const unsigned char*& from, const unsigned char* end,
+                                      engine::CodePoint* read) const {
     const __m128i one = _mm_set1_epi8(static_cast<char>(one_));
     const __m128i zero = _mm_set1_epi8(static_cast<char>(zero_));
     const __m128i blank = _mm_set1_epi8(static_cast<char>(blank_));
@@ -171,11 +171,19 @@ std::size_t BinaryGroups::read(const unsigned char*& from, const unsigned char* 
 
 #else
 
-std::size_t BinaryGroups::read(const unsigned char*&, const unsigned char*,
-                               engine::CodePoint*) const {
+std::size_t BinaryGroups::read_blocks(const unsigned char*&, const unsigned char*,
+                                      engine::CodePoint*) const {
     return 0;
 }
 
 #endif
+
+std::size_t BinaryGroups::read(const unsigned char*& from, const unsigned char* end,
+                               engine::CodePoint* read, std::uint64_t& characters) const {
+    const unsigned char* const start = from;
+    const std::size_t count = read_blocks(from, end, read);
+    characters += std::uint64_t(from - start);
+    return count;
+}
 
 }  // namespace cli

@@ -27,11 +27,15 @@ class BinaryGroups {
     // every byte is one of its digits or blanks, and writes their characters
     // to `read`. Stops before a group whose number is above U+10FFFF or a
     // surrogate, which the long way reports. Moves `from` past the blank of
-    // the last whole group read; returns the count of characters.
-    std::size_t read(const unsigned char*& from, const unsigned char* end,
-                     engine::CodePoint* read) const;
+    // the last whole group read, adds the characters passed over (one per
+    // byte) to `characters`, and returns the count written.
+    std::size_t read(const unsigned char*& from, const unsigned char* end, engine::CodePoint* read,
+                     std::uint64_t& characters) const;
 
   private:
+    std::size_t read_blocks(const unsigned char*& from, const unsigned char* end,
+                            engine::CodePoint* read) const;
+
     bool usable_ = false;
     unsigned char one_ = 0;
     unsigned char zero_ = 0;

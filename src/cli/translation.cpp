@@ -70,7 +70,8 @@ DecodingStream::DecodingStream(const languages::Row& row)
       decoder_(decoder_of(row)),
       reader_(unsigned(row.size - 1), decoder_, failure_),
       shortcut_(row),
-      binary_(decoder_, shortcut_.cut()) {
+      binary_(decoder_, shortcut_.cut()),
+      tokens_(row, shortcut_.cut()) {
     decoder_.spill_long_groups(&reader_);
 }
 

@@ -8,6 +8,7 @@
 #include "cli/binary_groups.hpp"
 #include "cli/group_reader.hpp"
 #include "cli/group_shortcut.hpp"
+#include "cli/token_groups.hpp"
 #include "cli/utf8_input.hpp"
 #include "cli/utf8_output.hpp"
 #include "engine/decoder.hpp"
@@ -88,8 +89,9 @@ class DecodingStream {
     }
 
     // Decodes bytes through utf8 into sink, which feeds this stream. Shortcuts
-    // with the same outcome: whole binary groups read in blocks, and groups
-    // met before taken from the memo. The result is utf8's: false for
+    // with the same outcome: whole groups read straight from the bytes (binary
+    // ones in blocks, others token by token), and groups met before taken
+    // from the memo. The result is utf8's: false for
     // invalid UTF-8.
     template <typename Sink>
     bool decode_bytes(const unsigned char* bytes, std::size_t length, Utf8Input& utf8, Sink& sink,
@@ -100,10 +102,10 @@ class DecodingStream {
         // few groups, until the next read.
         std::size_t refused = 0;
         for (;;) {
-            if (binary_.usable() && at_rest(utf8))
-                refused = take_binary_groups(p, end, utf8, out) ? 0 : refused + 1;
+            if (whole_groups_usable() && at_rest(utf8))
+                refused = take_whole_groups(p, end, utf8, out) ? 0 : refused + 1;
             const bool look_up = shortcut_.in_use();
-            if (!look_up && (!binary_.usable() || refused > kMostRefused)) break;
+            if (!look_up && (!whole_groups_usable() || refused > kMostRefused)) break;
             const unsigned char* const group_end = shortcut_.group_end(p, end);
             if (!group_end) break;
             const std::size_t size = std::size_t(group_end - p);
@@ -185,16 +187,20 @@ class DecodingStream {
     };
 
     static constexpr std::size_t kMostRefused = 16;
+    bool whole_groups_usable() const { return binary_.usable() || tokens_.usable(); }
+    // Whole groups read straight from the bytes, in blocks or token by token.
     // False when not a byte could be taken.
-    bool take_binary_groups(const unsigned char*& p, const unsigned char* end, Utf8Input& utf8,
-                            Utf8Output& out) {
+    bool take_whole_groups(const unsigned char*& p, const unsigned char* end, Utf8Input& utf8,
+                           Utf8Output& out) {
+        static_assert(BinaryGroups::kMostRead == TokenGroups::kMostRead, "one buffer fits both");
         engine::CodePoint read[BinaryGroups::kMostRead];
         const unsigned char* const start = p;
         for (;;) {
             const unsigned char* const from = p;
-            out.put_each(read, binary_.read(p, end, read));
-            // Every byte read is one character.
-            decoder_.skip(std::uint64_t(p - from));
+            std::uint64_t characters = 0;
+            out.put_each(read, binary_.usable() ? binary_.read(p, end, read, characters)
+                                                : tokens_.read(p, end, read, characters));
+            decoder_.skip(characters);
             utf8.skip(std::size_t(p - from));
             if (p == from) return p != start;
         }
@@ -218,6 +224,7 @@ class DecodingStream {
     Reader reader_;
     GroupShortcut shortcut_;
     BinaryGroups binary_;
+    TokenGroups tokens_;
     std::uint64_t emitted_ = 0;  // characters passed on
     engine::CodePoint last_emitted_ = 0;
 };
