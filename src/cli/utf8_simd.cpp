@@ -2,12 +2,11 @@
 
 #include <cstdint>
 
-#if defined(__x86_64__) || defined(__i386__) || defined(_M_X64) || defined(_M_IX86)
+#include "cli/ssse3.hpp"
+
+#ifdef MIRELO_X86
 #define MIRELO_UTF8_SIMD 1
 #include <immintrin.h>
-#ifdef _MSC_VER
-#include <intrin.h>
-#endif
 #endif
 
 namespace cli {
@@ -16,12 +15,6 @@ namespace utf8_simd {
 #ifdef MIRELO_UTF8_SIMD
 
 namespace {
-
-#if defined(__GNUC__) || defined(__clang__)
-#define MIRELO_SSSE3 __attribute__((target("ssse3")))
-#else
-#define MIRELO_SSSE3
-#endif
 
 // What to do with a window whose first thirteen bytes have characters
 // starting where `starts` has its bits: which bytes go into which of the
@@ -76,16 +69,6 @@ struct Plans {
 const Plan* plans() {
     static const Plans all;
     return all.entries;
-}
-
-bool processor_has_ssse3() {
-#ifdef _MSC_VER
-    int info[4];
-    __cpuid(info, 1);
-    return (info[2] & (1 << 9)) != 0;
-#else
-    return __builtin_cpu_supports("ssse3");
-#endif
 }
 
 MIRELO_SSSE3 const unsigned char* decode_windows(const unsigned char* p, const unsigned char* end,
@@ -143,8 +126,7 @@ MIRELO_SSSE3 const unsigned char* decode_windows(const unsigned char* p, const u
 }  // namespace
 
 bool available() {
-    static const bool has = processor_has_ssse3();
-    return has;
+    return processor_has_ssse3();
 }
 
 const unsigned char* decode(const unsigned char* p, const unsigned char* end, char16_t*& out) {
