@@ -277,6 +277,14 @@ class TestTokenGroups:
             value //= base
         return syllables[0] * zeros + "".join(syllables[d] for d in reversed(digits))
 
+    @staticmethod
+    def near_miss(syllable, rnd):
+        """The syllable with one continuation byte changed by one."""
+        data = bytearray(syllable.encode("utf-8"))
+        at = rnd.choice([i for i, byte in enumerate(data) if 0x80 <= byte < 0xC0])
+        data[at] += 1 if data[at] < 0xBF else -1
+        return data.decode("utf-8")
+
     def assert_decodes_as_the_window(self, window, alias, text, chunk="--chunk-size=65536"):
         expected = window(self.DIGITS[alias][1], text)
         completed = mirelo_run([chunk, "decode", alias], text.encode("utf-8"))
@@ -290,15 +298,29 @@ class TestTokenGroups:
     def test_random_runs_of_tokens_and_blanks(self, window, alias):
         rnd = random.Random("tokens " + alias)
         syllables = self.DIGITS[alias][0]
-        # Half syllables, digits that stand for themselves, other blanks and
-        # runs of leading zeros longer than a group the tokens read.
+        # Half syllables, characters a byte away from a syllable, digits that
+        # stand for themselves, other blanks and runs of leading zeros longer
+        # than a group the tokens read.
         odd = ["吱", "唧", "1", "2", "\n", "\u3000", "x", syllables[0] * 70]
+        odd += [self.near_miss(syllable, rnd) for syllable in syllables for _ in range(3)]
         for case in range(40):
             pieces = syllables * 4 + [" "] * 3 + (odd if case % 2 else [])
             text = "".join(rnd.choice(pieces) for _ in range(rnd.randint(100, 500))) + " "
             text += "".join(self.group(alias, rnd.randint(0, 0x10FFFF)) + " " for _ in range(60))
             chunk = "--chunk-size=%d" % rnd.choice([1, 2, 7, 64, 65536])
             self.assert_decodes_as_the_window(window, alias, text, chunk)
+
+    @pytest.mark.parametrize("alias", ["pigeon", "monkey"])
+    def test_a_character_a_byte_away_from_a_syllable_is_no_syllable(self, window, alias):
+        rnd = random.Random("near " + alias)
+        syllables = self.DIGITS[alias][0]
+        around = (self.group(alias, 0x41) + " ") * 30
+        for tokens in (1, 2, 8, 13, 16):
+            for k in range(tokens):
+                group = [rnd.choice(syllables) for _ in range(tokens)]
+                group[k] = self.near_miss(group[k], rnd)
+                self.assert_decodes_as_the_window(window, alias,
+                                                  around + "".join(group) + " " + around)
 
     @pytest.mark.parametrize("alias", ["pigeon", "monkey"])
     @pytest.mark.parametrize("value, zeros", [

@@ -2,12 +2,11 @@
 
 #include <vector>
 
+#include "cli/bits.hpp"
+
 #if defined(__SSE2__) || defined(_M_X64)
 #define MIRELO_BINARY_SSE2 1
 #include <emmintrin.h>
-#endif
-#ifdef _MSC_VER
-#include <intrin.h>
 #endif
 
 namespace cli {
@@ -23,29 +22,6 @@ std::uint64_t reversed(std::uint64_t x) {
     x = ((x >> 8) & 0x00FF00FF00FF00FFu) | ((x & 0x00FF00FF00FF00FFu) << 8);
     x = ((x >> 16) & 0x0000FFFF0000FFFFu) | ((x & 0x0000FFFF0000FFFFu) << 16);
     return (x >> 32) | (x << 32);
-}
-
-// The index of the lowest set bit of a mask that is not 0.
-unsigned lowest_bit(std::uint64_t mask) {
-#if defined(__GNUC__) || defined(__clang__)
-    return unsigned(__builtin_ctzll(mask));
-#elif defined(_MSC_VER)
-    unsigned long at;
-    _BitScanForward64(&at, mask);
-    return unsigned(at);
-#else
-    unsigned at = 0;
-    while ((mask & 1u) == 0) {
-        mask >>= 1;
-        ++at;
-    }
-    return at;
-#endif
-}
-
-// The lowest `count` bits, count from 0 to 64.
-std::uint64_t low_bits(unsigned count) {
-    return count >= 64 ? ~std::uint64_t(0) : (std::uint64_t(1) << count) - 1;
 }
 
 // Appends `count` digits to a group's number; false once it is above the

@@ -87,6 +87,12 @@ TokenGroups::TokenGroups(const languages::Row& row, unsigned char blank) : blank
         ++most_digits_;
     margin_ = most_digits_ * length_ + sizeof(std::uint64_t);
     usable_ = true;
+    std::vector<std::string> by_digit(base_);
+    for (const DigitToken& token : digits) {
+        if (!by_digit[std::size_t(token.digit)].empty()) return;
+        by_digit[std::size_t(token.digit)] = token.bytes;
+    }
+    if (digits.size() == base_) vectors_ = TokenVectors(by_digit, blank_);
 }
 
 bool TokenGroups::place(const std::uint64_t* keys, const int* digits, std::size_t count) {
@@ -106,7 +112,8 @@ bool TokenGroups::place(const std::uint64_t* keys, const int* digits, std::size_
 
 template <unsigned Base>
 std::size_t TokenGroups::read_in_base(const unsigned char*& from, const unsigned char* end,
-                                      engine::CodePoint* read, std::uint64_t& characters) const {
+                                      engine::CodePoint* read, std::size_t most,
+                                      std::uint64_t& characters) const {
     const std::uint64_t base = Base != 0 ? Base : base_;
     const std::size_t length = length_;
     const std::uint64_t mask = mask_;
@@ -114,7 +121,7 @@ std::size_t TokenGroups::read_in_base(const unsigned char*& from, const unsigned
     const unsigned char* p = from;
     std::size_t count = 0;
     std::uint64_t groups = 0;
-    while (std::size_t(end - p) >= margin_ && count < kMostRead) {
+    while (std::size_t(end - p) >= margin_ && count < most) {
         const unsigned char* const limit = p + most_digits_ * length;
         const unsigned char* q = p;
         std::uint64_t value = 0;
@@ -139,11 +146,29 @@ std::size_t TokenGroups::read_in_base(const unsigned char*& from, const unsigned
     return count;
 }
 
+std::size_t TokenGroups::read_each(const unsigned char*& from, const unsigned char* end,
+                                   engine::CodePoint* read, std::size_t most,
+                                   std::uint64_t& characters) const {
+    if (base_ == 2) return read_in_base<2>(from, end, read, most, characters);
+    if (base_ == 3) return read_in_base<3>(from, end, read, most, characters);
+    return read_in_base<0>(from, end, read, most, characters);
+}
+
 std::size_t TokenGroups::read(const unsigned char*& from, const unsigned char* end,
                               engine::CodePoint* read, std::uint64_t& characters) const {
-    if (base_ == 2) return read_in_base<2>(from, end, read, characters);
-    if (base_ == 3) return read_in_base<3>(from, end, read, characters);
-    return read_in_base<0>(from, end, read, characters);
+    if (!vectors_.usable()) return read_each(from, end, read, kMostRead, characters);
+    // Groups the vectors leave, one at a time, until neither way reads on.
+    std::size_t count = 0;
+    while (count < kMostRead) {
+        std::uint64_t tokens = 0, groups = 0;
+        count += vectors_.read(from, end, read + count, kMostRead - count, tokens, groups);
+        characters += tokens * token_characters_ + groups;
+        if (count == kMostRead) break;
+        const unsigned char* const stopped = from;
+        count += read_each(from, end, read + count, 1, characters);
+        if (from == stopped) break;
+    }
+    return count;
 }
 
 }  // namespace cli

@@ -1,11 +1,13 @@
 // Groups written in digit tokens of one byte length and ended by a one-byte
 // blank, as pigeon and monkey language are: each token is known by one table
-// lookup of its bytes, without decoding UTF-8 or stepping the transducer.
+// lookup of its bytes, without decoding UTF-8 or stepping the transducer;
+// where the tokens are short, sixteen at a time (see TokenVectors).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "cli/token_vectors.hpp"
 #include "engine/text.hpp"
 #include "requests/languages.hpp"
 
@@ -41,9 +43,14 @@ class TokenGroups {
     static constexpr unsigned kSlotBits = 6;
     static constexpr std::uint64_t kNoKey = ~std::uint64_t(0);  // 0xFF is never in UTF-8
 
+    // One token at a time, up to `most` characters.
+    std::size_t read_each(const unsigned char*& from, const unsigned char* end,
+                          engine::CodePoint* read, std::size_t most,
+                          std::uint64_t& characters) const;
     template <unsigned Base>
     std::size_t read_in_base(const unsigned char*& from, const unsigned char* end,
-                             engine::CodePoint* read, std::uint64_t& characters) const;
+                             engine::CodePoint* read, std::size_t most,
+                             std::uint64_t& characters) const;
     const Slot& slot_of(std::uint64_t key) const {
         return slots_[(key * multiplier_) >> (64 - kSlotBits)];
     }
@@ -59,6 +66,7 @@ class TokenGroups {
     unsigned base_ = 0;
     unsigned char blank_ = 0;
     bool usable_ = false;
+    TokenVectors vectors_;
 };
 
 }  // namespace cli
