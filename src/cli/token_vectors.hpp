@@ -1,8 +1,9 @@
-// Groups of up to sixteen short digit tokens, each ended by a one-byte blank,
-// as pigeon language writes them: on x86 processors with SSSE3, a group's 64
-// bytes are read at once. Its tokens' digits are gathered into one vector
-// and weighed by their places, and the tokens they stand for are rebuilt
-// from them and compared with the bytes, without a branch per token.
+// Groups of up to fifteen short digit tokens in base 3, each ended by a
+// one-byte blank, as pigeon language writes them: on x86 processors with
+// SSSE3, a group's bytes are read at once. Its tokens' digits are gathered
+// into one vector and weighed by their places, and the tokens they stand for
+// are rebuilt from them and compared with the bytes, without a branch per
+// token.
 #pragma once
 
 #include <cstddef>
@@ -18,49 +19,50 @@ class TokenVectors {
   public:
     // `digits[d]` is the token of digit d, all of one length; every group
     // that reads as these tokens and the blank must mean its number. Usable
-    // where the processor has SSSE3, tokens are at most 4 bytes long, the
-    // base is 3 or 4 (sixteen digits reach past U+10FFFF, and each half of
-    // them is weighed in 16 bits), and one half of one byte tells the tokens
-    // apart.
+    // where the processor has SSSE3, the base is 3, tokens are at most 4
+    // bytes long, and one half of one byte tells the tokens apart.
     TokenVectors(const std::vector<std::string>& digits, unsigned char blank);
     TokenVectors() = default;  // not usable
 
     bool usable() const { return usable_; }
 
-    // Reads whole groups from `from` on while 64 bytes remain and `most`
-    // characters are not yet written, and stops before anything else: a
-    // group that is not its tokens and the blank, one of more than sixteen
-    // tokens, or one whose number is above U+10FFFF or a surrogate. Moves
-    // `from` past the last group read, adds to `tokens` and `groups`, and
-    // returns the count of characters written to `read`.
+    // Reads whole groups from `from` on while a window of 16 bytes per byte
+    // of a token remains and `most` characters are not yet written, and
+    // stops before anything else: a group that is not its tokens and the
+    // blank, one of more than kMostTokens tokens, or one whose number is
+    // above U+10FFFF or a surrogate. Moves `from` past the last group read,
+    // adds to `tokens` and `groups`, and returns the count of characters
+    // written to `read`.
     std::size_t read(const unsigned char*& from, const unsigned char* end, engine::CodePoint* read,
                      std::size_t most, std::uint64_t& tokens, std::uint64_t& groups) const;
 
-    static constexpr std::size_t kWindow = 64;
-    static constexpr unsigned kLanes = 16;
+    // Fifteen digits reach past U+10FFFF; with its blank, a group of them
+    // fits in the window.
+    static constexpr unsigned kMostTokens = 15;
+    static constexpr std::size_t kMostVectors = 4;
 
     // Constants of the reading, laid out for aligned vector loads.
     struct alignas(16) Tables {
-        // Per 16 bytes of the window: lane k takes the telling byte of token
-        // k if it lies there.
-        std::uint8_t gather[kWindow / 16][16];
+        // Per vector of the window: lane k takes the telling byte of token k
+        // if it lies there.
+        std::uint8_t gather[kMostVectors][16];
         // Per byte of the window: its token, and its place in the token.
-        std::uint8_t token_of_byte[kWindow / 16][16];
-        std::uint8_t place_in_token[kWindow / 16][16];
+        std::uint8_t token_of_byte[kMostVectors][16];
+        std::uint8_t place_in_token[kMostVectors][16];
         std::uint8_t digit_of_half[16];  // the telling half-byte's digit
         std::uint8_t first_byte_of[16];  // digit d's bytes start at d * length
         std::uint8_t token_bytes[16];
-        // Per count of tokens: each token's weight, b ** place for the last
-        // eight places and b ** (place - 8) for the others.
-        std::int16_t low_weights[kLanes + 1][kLanes];
-        std::int16_t high_weights[kLanes + 1][kLanes];
-        std::uint8_t tokens_in[kWindow];  // per byte count; kNone where no whole count
+        // Per count of tokens: moves the digits to the last lanes, so that
+        // every lane has a fixed weight.
+        std::uint8_t align[kMostTokens + 1][16];
+        // Per byte count: the count of tokens, or kNone where not whole.
+        std::uint8_t tokens_in[16 * kMostVectors];
     };
     static constexpr std::uint8_t kNone = 0xFF;
 
   private:
     Tables tables_{};
-    unsigned base_ = 0;
+    std::size_t vectors_ = 0;  // in the window: one per byte of a token
     unsigned char blank_ = 0;
     bool high_half_ = false;
     bool usable_ = false;
