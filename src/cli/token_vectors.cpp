@@ -34,24 +34,42 @@ bool find_telling_half(const std::vector<std::string>& digits, std::size_t& byte
     return false;
 }
 
+// The most digits a group the vectors read may have: enough for every
+// character in base 3, and for those up to U+FFFF in base 2.
+unsigned most_tokens(unsigned base) {
+    return base == 2 ? 16 : 15;
+}
+
+void fill_weights(TokenVectors::Tables& t, unsigned base) {
+    for (unsigned k = 0; k < 16; ++k) t.pair_weights[k] = std::uint8_t(k % 2 == 0 ? base : 1);
+    for (unsigned k = 0; k < 8; ++k) {
+        t.four_weights[k] = std::int16_t(k % 2 == 0 ? base * base : 1);
+        t.eight_weights[k] = std::int16_t(k % 2 == 0 ? base * base * base * base : 1);
+    }
+    t.eighth_power = base * base * base * base * base * base * base * base;
+}
+
 }  // namespace
 
 TokenVectors::TokenVectors(const std::vector<std::string>& digits, unsigned char blank)
-    : vectors_(digits.empty() ? 0 : digits[0].size()), blank_(blank) {
-    if (!processor_has_ssse3() || digits.size() != 3) return;
-    const std::size_t length = vectors_;
-    if (length == 0 || length > kMostVectors) return;
+    : blank_(blank) {
+    const unsigned base = unsigned(digits.size());
+    if (!processor_has_ssse3() || (base != 2 && base != 3)) return;
+    const std::size_t length = digits[0].size();
+    const unsigned most = most_tokens(base);
+    vectors_ = (most * length + 1 + 15) / 16;
+    if (length == 0 || vectors_ > kMostVectors || base * length > 16) return;
     std::size_t telling = 0;
     if (!find_telling_half(digits, telling, high_half_)) return;
     Tables& t = tables_;
     for (std::size_t i = 0; i < 16 * kMostVectors; ++i) {
         const std::size_t token = i / length;
-        t.token_of_byte[i / 16][i % 16] = token < 16 ? std::uint8_t(token) : kZero;
+        t.token_of_byte[i / 16][i % 16] = token < kLanes ? std::uint8_t(token) : kZero;
         t.place_in_token[i / 16][i % 16] = std::uint8_t(i % length);
         t.gather[i / 16][i % 16] = kZero;
-        t.tokens_in[i] = i % length == 0 && token <= kMostTokens ? std::uint8_t(token) : kNone;
+        t.tokens_in[i] = i % length == 0 && token <= most ? std::uint8_t(token) : kNone;
     }
-    for (std::size_t k = 0; k < 16 && k * length + telling < 16 * length; ++k) {
+    for (std::size_t k = 0; k < kLanes && k * length + telling < 16 * vectors_; ++k) {
         const std::size_t at = k * length + telling;
         t.gather[at / 16][k] = std::uint8_t(at % 16);
     }
@@ -62,12 +80,13 @@ TokenVectors::TokenVectors(const std::vector<std::string>& digits, unsigned char
         for (std::size_t r = 0; r < length; ++r)
             t.token_bytes[d * length + r] = static_cast<std::uint8_t>(digits[d][r]);
     }
-    for (unsigned count = 0; count <= kMostTokens; ++count) {
+    for (unsigned count = 0; count <= kLanes; ++count) {
         for (unsigned lane = 0; lane < 16; ++lane) {
             const unsigned from_end = 15 - lane;
             t.align[count][lane] = from_end < count ? std::uint8_t(count - 1 - from_end) : kZero;
         }
     }
+    fill_weights(t, base);
     usable_ = true;
 }
 
@@ -82,24 +101,52 @@ MIRELO_SSSE3 __m128i load_aligned(const void* p) {
     return _mm_load_si128(static_cast<const __m128i*>(p));
 }
 
-// Bit i of the result for byte i of the window.
+// One bit per byte of a window of up to 128 bytes.
+struct WindowMask {
+    std::uint64_t low = 0;   // bytes 0 to 63
+    std::uint64_t high = 0;  // bytes 64 to 127
+};
+
 template <std::size_t Vectors>
-MIRELO_SSSE3 std::uint64_t mask_of(const __m128i* equal) {
-    std::uint64_t mask = 0;
-    for (std::size_t j = 0; j < Vectors; ++j)
-        mask |= std::uint64_t(unsigned(_mm_movemask_epi8(equal[j]))) << (16 * j);
+MIRELO_SSSE3 WindowMask mask_of(const __m128i* equal) {
+    WindowMask mask;
+    for (std::size_t j = 0; j < Vectors; ++j) {
+        const std::uint64_t bits = unsigned(_mm_movemask_epi8(equal[j]));
+        (j < 4 ? mask.low : mask.high) |= bits << (16 * (j % 4));
+    }
     return mask;
 }
 
-// The number that sixteen base-3 digits, most significant first, write.
-MIRELO_SSSE3 std::uint32_t number_of(__m128i digits) {
-    const __m128i pairs = _mm_maddubs_epi16(digits, _mm_set1_epi16(0x0103));
-    const __m128i fours = _mm_madd_epi16(pairs, _mm_set1_epi32(0x00010009));
+// Where the first set bit is, without a branch on which half holds it; 127
+// for none, which lies past every window.
+unsigned first_of(const WindowMask& mask) {
+    const std::uint64_t last = std::uint64_t(1) << 63;
+    const unsigned in_low = lowest_bit(mask.low | last);
+    const unsigned in_high = 64 + lowest_bit(mask.high | last);
+    const unsigned use_low = 0u - unsigned(mask.low != 0);
+    return (in_low & use_low) | (in_high & ~use_low);
+}
+
+// Whether every one of the first `count` bits (below 128) is set, without a
+// branch on which half they end in.
+bool all_of_first(const WindowMask& mask, unsigned count) {
+    const std::uint64_t ones = ~std::uint64_t(0);
+    const std::uint64_t past_low = 0 - std::uint64_t(count < 64);
+    const std::uint64_t into_high = 0 - std::uint64_t(count >= 64);
+    const std::uint64_t low = ~((ones << (count & 63)) & past_low);
+    const std::uint64_t high = ~(ones << ((count - 64) & 63)) & into_high;
+    return ((~mask.low & low) | (~mask.high & high)) == 0;
+}
+
+// The number that sixteen digits, most significant first, write.
+MIRELO_SSSE3 std::uint32_t number_of(__m128i digits, const TokenVectors::Tables& t) {
+    const __m128i pairs = _mm_maddubs_epi16(digits, load_aligned(t.pair_weights));
+    const __m128i fours = _mm_madd_epi16(pairs, load_aligned(t.four_weights));
     const __m128i eights =
-        _mm_madd_epi16(_mm_packs_epi32(fours, fours), _mm_set1_epi32(0x00010051));
+        _mm_madd_epi16(_mm_packs_epi32(fours, fours), load_aligned(t.eight_weights));
     const std::uint32_t high = std::uint32_t(_mm_cvtsi128_si32(eights));
     const std::uint32_t low = std::uint32_t(_mm_cvtsi128_si32(_mm_srli_si128(eights, 4)));
-    return high * 6561 + low;
+    return high * t.eighth_power + low;
 }
 
 template <std::size_t Vectors>
@@ -123,9 +170,8 @@ MIRELO_SSSE3 std::size_t read_windows(const TokenVectors::Tables& t, unsigned ch
             window[j] = load(p + 16 * j);
             found[j] = _mm_cmpeq_epi8(window[j], blank);
         }
-        const std::uint64_t blanks = mask_of<Vectors>(found);
-        if (blanks == 0) break;
-        const unsigned length = lowest_bit(blanks);
+        const unsigned length = first_of(mask_of<Vectors>(found));
+        if (length >= 16 * Vectors) break;
         const unsigned count_of_tokens = t.tokens_in[length];
         if (count_of_tokens == TokenVectors::kNone) break;
 
@@ -144,10 +190,10 @@ MIRELO_SSSE3 std::size_t read_windows(const TokenVectors::Tables& t, unsigned ch
                              load_aligned(t.place_in_token[j]));
             same[j] = _mm_cmpeq_epi8(_mm_shuffle_epi8(token_bytes, at), window[j]);
         }
-        if ((~mask_of<Vectors>(same) & low_bits(length)) != 0) break;
+        if (!all_of_first(mask_of<Vectors>(same), length)) break;
 
         const std::uint32_t value =
-            number_of(_mm_shuffle_epi8(digits, load_aligned(t.align[count_of_tokens])));
+            number_of(_mm_shuffle_epi8(digits, load_aligned(t.align[count_of_tokens])), t);
         if (value > engine::kMaxCodePoint || (value & ~std::uint32_t(0x7FF)) == 0xD800) break;
         read[count] = engine::CodePoint(value);
         count += std::size_t(count_of_tokens != 0);
@@ -166,20 +212,15 @@ MIRELO_SSSE3 std::size_t read_windows(const TokenVectors::Tables& t, unsigned ch
 std::size_t TokenVectors::read(const unsigned char*& from, const unsigned char* end,
                                engine::CodePoint* read, std::size_t most, std::uint64_t& tokens,
                                std::uint64_t& groups) const {
-    switch (vectors_) {
-        case 1:
-            return read_windows<1>(tables_, blank_, high_half_, from, end, read, most, tokens,
-                                   groups);
-        case 2:
-            return read_windows<2>(tables_, blank_, high_half_, from, end, read, most, tokens,
-                                   groups);
-        case 3:
-            return read_windows<3>(tables_, blank_, high_half_, from, end, read, most, tokens,
-                                   groups);
-        default:
-            return read_windows<4>(tables_, blank_, high_half_, from, end, read, most, tokens,
-                                   groups);
-    }
+    using Reader = std::size_t (*)(const Tables&, unsigned char, bool, const unsigned char*&,
+                                   const unsigned char*, engine::CodePoint*, std::size_t,
+                                   std::uint64_t&, std::uint64_t&);
+    static const Reader readers[kMostVectors] = {
+        read_windows<1>, read_windows<2>, read_windows<3>, read_windows<4>,
+        read_windows<5>, read_windows<6>, read_windows<7>,
+    };
+    return readers[vectors_ - 1](tables_, blank_, high_half_, from, end, read, most, tokens,
+                                 groups);
 }
 
 #else

@@ -1,5 +1,5 @@
-// Groups of up to fifteen short digit tokens in base 3, each ended by a
-// one-byte blank, as pigeon language writes them: on x86 processors with
+// Groups of short digit tokens in base 2 or 3, each ended by a one-byte
+// blank, as pigeon and monkey language write them: on x86 processors with
 // SSSE3, a group's bytes are read at once. Its tokens' digits are gathered
 // into one vector and weighed by their places, and the tokens they stand for
 // are rebuilt from them and compared with the bytes, without a branch per
@@ -19,27 +19,26 @@ class TokenVectors {
   public:
     // `digits[d]` is the token of digit d, all of one length; every group
     // that reads as these tokens and the blank must mean its number. Usable
-    // where the processor has SSSE3, the base is 3, tokens are at most 4
-    // bytes long, and one half of one byte tells the tokens apart.
+    // where the processor has SSSE3, the base is 2 or 3, a group of the most
+    // tokens and its blank fit in kMostVectors vectors, and one half of one
+    // byte tells the tokens apart.
     TokenVectors(const std::vector<std::string>& digits, unsigned char blank);
     TokenVectors() = default;  // not usable
 
     bool usable() const { return usable_; }
 
-    // Reads whole groups from `from` on while a window of 16 bytes per byte
-    // of a token remains and `most` characters are not yet written, and
-    // stops before anything else: a group that is not its tokens and the
-    // blank, one of more than kMostTokens tokens, or one whose number is
-    // above U+10FFFF or a surrogate. Moves `from` past the last group read,
-    // adds to `tokens` and `groups`, and returns the count of characters
-    // written to `read`.
+    // Reads whole groups from `from` on while a window of the group's most
+    // bytes remains and `most` characters are not yet written, and stops
+    // before anything else: a group that is not its tokens and the blank,
+    // one of more tokens than the most, or one whose number is above
+    // U+10FFFF or a surrogate. Moves `from` past the last group read, adds
+    // to `tokens` and `groups`, and returns the count of characters written
+    // to `read`.
     std::size_t read(const unsigned char*& from, const unsigned char* end, engine::CodePoint* read,
                      std::size_t most, std::uint64_t& tokens, std::uint64_t& groups) const;
 
-    // Fifteen digits reach past U+10FFFF; with its blank, a group of them
-    // fits in the window.
-    static constexpr unsigned kMostTokens = 15;
-    static constexpr std::size_t kMostVectors = 4;
+    static constexpr unsigned kLanes = 16;
+    static constexpr std::size_t kMostVectors = 7;  // 112 bytes: monkey's sixteen tokens
 
     // Constants of the reading, laid out for aligned vector loads.
     struct alignas(16) Tables {
@@ -54,7 +53,12 @@ class TokenVectors {
         std::uint8_t token_bytes[16];
         // Per count of tokens: moves the digits to the last lanes, so that
         // every lane has a fixed weight.
-        std::uint8_t align[kMostTokens + 1][16];
+        std::uint8_t align[kLanes + 1][16];
+        // Weights of neighbouring lanes, pairs, fours and eights.
+        std::uint8_t pair_weights[16];
+        std::int16_t four_weights[8];
+        std::int16_t eight_weights[8];
+        std::uint32_t eighth_power;
         // Per byte count: the count of tokens, or kNone where not whole.
         std::uint8_t tokens_in[16 * kMostVectors];
     };
@@ -62,7 +66,7 @@ class TokenVectors {
 
   private:
     Tables tables_{};
-    std::size_t vectors_ = 0;  // in the window: one per byte of a token
+    std::size_t vectors_ = 0;  // in the window
     unsigned char blank_ = 0;
     bool high_half_ = false;
     bool usable_ = false;
