@@ -3,7 +3,7 @@
 #include <set>
 
 #include "cli/bits.hpp"
-#include "cli/ssse3.hpp"
+#include "cli/cpu_features.hpp"
 
 #ifdef MIRELO_X86
 #include <immintrin.h>
@@ -51,8 +51,8 @@ void fill_weights(TokenVectors::Tables& t, unsigned base) {
 
 }  // namespace
 
-TokenVectors::TokenVectors(const std::vector<std::string>& digits, unsigned char blank)
-    : blank_(blank) {
+TokenVectors::TokenVectors(const std::vector<std::string>& digits, unsigned char blank, Width width)
+    : blank_(blank), wide_(width == Width::widest && processor_has_avx2()) {
     const unsigned base = unsigned(digits.size());
     if (!processor_has_ssse3() || (base != 2 && base != 3)) return;
     const std::size_t length = digits[0].size();
@@ -62,7 +62,7 @@ TokenVectors::TokenVectors(const std::vector<std::string>& digits, unsigned char
     std::size_t telling = 0;
     if (!find_telling_half(digits, telling, high_half_)) return;
     Tables& t = tables_;
-    for (std::size_t i = 0; i < 16 * kMostVectors; ++i) {
+    for (std::size_t i = 0; i < 16 * kRows; ++i) {
         const std::size_t token = i / length;
         t.token_of_byte[i / 16][i % 16] = token < kLanes ? std::uint8_t(token) : kZero;
         t.place_in_token[i / 16][i % 16] = std::uint8_t(i % length);
@@ -97,6 +97,9 @@ namespace {
 MIRELO_SSSE3 __m128i load(const void* p) {
     return _mm_loadu_si128(static_cast<const __m128i*>(p));
 }
+MIRELO_AVX2 __m256i load_wide(const void* p) {
+    return _mm256_loadu_si256(static_cast<const __m256i*>(p));
+}
 MIRELO_SSSE3 __m128i load_aligned(const void* p) {
     return _mm_load_si128(static_cast<const __m128i*>(p));
 }
@@ -113,6 +116,15 @@ MIRELO_SSSE3 WindowMask mask_of(const __m128i* equal) {
     for (std::size_t j = 0; j < Vectors; ++j) {
         const std::uint64_t bits = unsigned(_mm_movemask_epi8(equal[j]));
         (j < 4 ? mask.low : mask.high) |= bits << (16 * (j % 4));
+    }
+    return mask;
+}
+template <std::size_t Vectors>
+MIRELO_AVX2 WindowMask mask_of(const __m256i* equal) {
+    WindowMask mask;
+    for (std::size_t j = 0; j < Vectors; ++j) {
+        const std::uint64_t bits = unsigned(_mm256_movemask_epi8(equal[j]));
+        (j < 2 ? mask.low : mask.high) |= bits << (32 * (j % 2));
     }
     return mask;
 }
@@ -136,6 +148,10 @@ bool all_of_first(const WindowMask& mask, unsigned count) {
     const std::uint64_t low = ~((ones << (count & 63)) & past_low);
     const std::uint64_t high = ~(ones << ((count - 64) & 63)) & into_high;
     return ((~mask.low & low) | (~mask.high & high)) == 0;
+}
+
+bool is_character(std::uint32_t value) {
+    return value <= engine::kMaxCodePoint && (value & ~std::uint32_t(0x7FF)) != 0xD800;
 }
 
 // The number that sixteen digits, most significant first, write.
@@ -194,7 +210,70 @@ MIRELO_SSSE3 std::size_t read_windows(const TokenVectors::Tables& t, unsigned ch
 
         const std::uint32_t value =
             number_of(_mm_shuffle_epi8(digits, load_aligned(t.align[count_of_tokens])), t);
-        if (value > engine::kMaxCodePoint || (value & ~std::uint32_t(0x7FF)) == 0xD800) break;
+        if (!is_character(value)) break;
+        read[count] = engine::CodePoint(value);
+        count += std::size_t(count_of_tokens != 0);
+        tokens += count_of_tokens;
+        ++groups;
+        p += length + 1;
+    }
+    from = p;
+    tokens_read += tokens;
+    groups_read += groups;
+    return count;
+}
+
+// The same in vectors of 32 bytes: each holds two of the window's rows, and
+// the digits gathered in its two halves are joined.
+template <std::size_t Vectors>
+MIRELO_AVX2 std::size_t read_wide_windows(const TokenVectors::Tables& t, unsigned char blank_byte,
+                                          bool high_half, const unsigned char*& from,
+                                          const unsigned char* end, engine::CodePoint* read,
+                                          std::size_t most, std::uint64_t& tokens_read,
+                                          std::uint64_t& groups_read) {
+    constexpr std::size_t kWide = (Vectors + 1) / 2;
+    const __m256i blank = _mm256_set1_epi8(static_cast<char>(blank_byte));
+    const __m128i half = _mm_set1_epi8(0x0F);
+    const __m128i digit_of_half = load_aligned(t.digit_of_half);
+    const __m128i first_byte_of = load_aligned(t.first_byte_of);
+    const __m256i token_bytes = _mm256_broadcastsi128_si256(load_aligned(t.token_bytes));
+    const unsigned char* p = from;
+    std::size_t count = 0;
+    std::uint64_t tokens = 0;
+    std::uint64_t groups = 0;
+    while (std::size_t(end - p) >= 32 * kWide && count < most) {
+        __m256i window[kWide], found[kWide];
+        for (std::size_t j = 0; j < kWide; ++j) {
+            window[j] = load_wide(p + 32 * j);
+            found[j] = _mm256_cmpeq_epi8(window[j], blank);
+        }
+        const unsigned length = first_of(mask_of<kWide>(found));
+        if (length >= 16 * Vectors) break;
+        const unsigned count_of_tokens = t.tokens_in[length];
+        if (count_of_tokens == TokenVectors::kNone) break;
+
+        __m256i gathered = _mm256_shuffle_epi8(window[0], load_wide(t.gather[0]));
+        for (std::size_t j = 1; j < kWide; ++j)
+            gathered = _mm256_or_si256(gathered,
+                                       _mm256_shuffle_epi8(window[j], load_wide(t.gather[2 * j])));
+        __m128i telling =
+            _mm_or_si128(_mm256_castsi256_si128(gathered), _mm256_extracti128_si256(gathered, 1));
+        if (high_half) telling = _mm_srli_epi16(telling, 4);
+        const __m128i digits = _mm_shuffle_epi8(digit_of_half, _mm_and_si128(telling, half));
+
+        const __m256i starts = _mm256_broadcastsi128_si256(_mm_shuffle_epi8(first_byte_of, digits));
+        __m256i same[kWide];
+        for (std::size_t j = 0; j < kWide; ++j) {
+            const __m256i at =
+                _mm256_add_epi8(_mm256_shuffle_epi8(starts, load_wide(t.token_of_byte[2 * j])),
+                                load_wide(t.place_in_token[2 * j]));
+            same[j] = _mm256_cmpeq_epi8(_mm256_shuffle_epi8(token_bytes, at), window[j]);
+        }
+        if (!all_of_first(mask_of<kWide>(same), length)) break;
+
+        const std::uint32_t value =
+            number_of(_mm_shuffle_epi8(digits, load_aligned(t.align[count_of_tokens])), t);
+        if (!is_character(value)) break;
         read[count] = engine::CodePoint(value);
         count += std::size_t(count_of_tokens != 0);
         tokens += count_of_tokens;
@@ -215,12 +294,16 @@ std::size_t TokenVectors::read(const unsigned char*& from, const unsigned char* 
     using Reader = std::size_t (*)(const Tables&, unsigned char, bool, const unsigned char*&,
                                    const unsigned char*, engine::CodePoint*, std::size_t,
                                    std::uint64_t&, std::uint64_t&);
-    static const Reader readers[kMostVectors] = {
+    static const Reader narrow[kMostVectors] = {
         read_windows<1>, read_windows<2>, read_windows<3>, read_windows<4>,
         read_windows<5>, read_windows<6>, read_windows<7>,
     };
-    return readers[vectors_ - 1](tables_, blank_, high_half_, from, end, read, most, tokens,
-                                 groups);
+    static const Reader wide[kMostVectors] = {
+        read_wide_windows<1>, read_wide_windows<2>, read_wide_windows<3>, read_wide_windows<4>,
+        read_wide_windows<5>, read_wide_windows<6>, read_wide_windows<7>,
+    };
+    return (wide_ ? wide : narrow)[vectors_ - 1](tables_, blank_, high_half_, from, end, read, most,
+                                                 tokens, groups);
 }
 
 #else

@@ -1,9 +1,8 @@
 // Groups of short digit tokens in base 2 or 3, each ended by a one-byte
 // blank, as pigeon and monkey language write them: on x86 processors with
-// SSSE3, a group's bytes are read at once. Its tokens' digits are gathered
-// into one vector and weighed by their places, and the tokens they stand for
-// are rebuilt from them and compared with the bytes, without a branch per
-// token.
+// SSSE3 (or AVX2, in vectors twice as wide), a group's bytes are read at once. Its tokens' digits
+// are gathered into one vector and weighed by their places, and the tokens they stand for are
+// rebuilt from them and compared with the bytes, without a branch per token.
 #pragma once
 
 #include <cstddef>
@@ -22,7 +21,10 @@ class TokenVectors {
     // where the processor has SSSE3, the base is 2 or 3, a group of the most
     // tokens and its blank fit in kMostVectors vectors, and one half of one
     // byte tells the tokens apart.
-    TokenVectors(const std::vector<std::string>& digits, unsigned char blank);
+    // The widest vectors the processor has, or, to compare them, SSSE3's.
+    enum class Width { widest, narrow };
+    TokenVectors(const std::vector<std::string>& digits, unsigned char blank,
+                 Width width = Width::widest);
     TokenVectors() = default;  // not usable
 
     bool usable() const { return usable_; }
@@ -39,15 +41,16 @@ class TokenVectors {
 
     static constexpr unsigned kLanes = 16;
     static constexpr std::size_t kMostVectors = 7;  // 112 bytes: monkey's sixteen tokens
+    static constexpr std::size_t kRows = 8;         // of 16 bytes: whole rows of 32
 
     // Constants of the reading, laid out for aligned vector loads.
     struct alignas(16) Tables {
         // Per vector of the window: lane k takes the telling byte of token k
         // if it lies there.
-        std::uint8_t gather[kMostVectors][16];
+        std::uint8_t gather[kRows][16];
         // Per byte of the window: its token, and its place in the token.
-        std::uint8_t token_of_byte[kMostVectors][16];
-        std::uint8_t place_in_token[kMostVectors][16];
+        std::uint8_t token_of_byte[kRows][16];
+        std::uint8_t place_in_token[kRows][16];
         std::uint8_t digit_of_half[16];  // the telling half-byte's digit
         std::uint8_t first_byte_of[16];  // digit d's bytes start at d * length
         std::uint8_t token_bytes[16];
@@ -60,7 +63,7 @@ class TokenVectors {
         std::int16_t eight_weights[8];
         std::uint32_t eighth_power;
         // Per byte count: the count of tokens, or kNone where not whole.
-        std::uint8_t tokens_in[16 * kMostVectors];
+        std::uint8_t tokens_in[16 * kRows];
     };
     static constexpr std::uint8_t kNone = 0xFF;
 
@@ -69,6 +72,7 @@ class TokenVectors {
     std::size_t vectors_ = 0;  // in the window
     unsigned char blank_ = 0;
     bool high_half_ = false;
+    bool wide_ = false;  // AVX2
     bool usable_ = false;
 };
 

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "cli/ssse3.hpp"
+#include "cli/cpu_features.hpp"
 
 #ifdef MIRELO_X86
 #define MIRELO_UTF8_SIMD 1

@@ -1,5 +1,6 @@
-// x86 processors with SSSE3: whether this one has it, and how to compile a
-// function that uses it while the rest of the program keeps to SSE2.
+// x86 processors' vector extensions: whether this one has them, and how to
+// compile a function that uses one while the rest of the program keeps to
+// SSE2.
 #pragma once
 
 #if defined(__x86_64__) || defined(__i386__) || defined(_M_X64) || defined(_M_IX86)
@@ -8,13 +9,16 @@
 
 #if defined(__GNUC__) || defined(__clang__)
 #define MIRELO_SSSE3 __attribute__((target("ssse3")))
+#define MIRELO_AVX2 __attribute__((target("avx2")))
 #else
 #define MIRELO_SSSE3
+#define MIRELO_AVX2
 #endif
 
 namespace cli {
 
-// False on other processors.
+// Both false on other processors.
 bool processor_has_ssse3();
+bool processor_has_avx2();
 
 }  // namespace cli
