@@ -165,6 +165,37 @@ MIRELO_SSSE3 std::uint32_t number_of(__m128i digits, const TokenVectors::Tables&
     return high * t.eighth_power + low;
 }
 
+// Where a call stands: the groups read so far, and their characters.
+struct Progress {
+    const unsigned char* p;
+    engine::CodePoint* read;
+    std::size_t count = 0;
+    std::uint64_t tokens = 0;
+    std::uint64_t groups = 0;
+
+    // A group of `length` bytes before its blank, whose digits are in the
+    // first lanes: false where its number is no character UTF-8 can hold.
+    MIRELO_SSSE3 bool take(__m128i digits, unsigned count_of_tokens, unsigned length,
+                           const TokenVectors::Tables& t) {
+        const std::uint32_t value =
+            number_of(_mm_shuffle_epi8(digits, load_aligned(t.align[count_of_tokens])), t);
+        if (!is_character(value)) return false;
+        read[count] = engine::CodePoint(value);
+        count += std::size_t(count_of_tokens != 0);
+        tokens += count_of_tokens;
+        ++groups;
+        p += length + 1;
+        return true;
+    }
+    std::size_t finish(const unsigned char*& from, std::uint64_t& tokens_read,
+                       std::uint64_t& groups_read) const {
+        from = p;
+        tokens_read += tokens;
+        groups_read += groups;
+        return count;
+    }
+};
+
 template <std::size_t Vectors>
 MIRELO_SSSE3 std::size_t read_windows(const TokenVectors::Tables& t, unsigned char blank_byte,
                                       bool high_half, const unsigned char*& from,
@@ -176,14 +207,11 @@ MIRELO_SSSE3 std::size_t read_windows(const TokenVectors::Tables& t, unsigned ch
     const __m128i digit_of_half = load_aligned(t.digit_of_half);
     const __m128i first_byte_of = load_aligned(t.first_byte_of);
     const __m128i token_bytes = load_aligned(t.token_bytes);
-    const unsigned char* p = from;
-    std::size_t count = 0;
-    std::uint64_t tokens = 0;
-    std::uint64_t groups = 0;
-    while (std::size_t(end - p) >= 16 * Vectors && count < most) {
+    Progress at{from, read};
+    while (std::size_t(end - at.p) >= 16 * Vectors && at.count < most) {
         __m128i window[Vectors], found[Vectors];
         for (std::size_t j = 0; j < Vectors; ++j) {
-            window[j] = load(p + 16 * j);
+            window[j] = load(at.p + 16 * j);
             found[j] = _mm_cmpeq_epi8(window[j], blank);
         }
         const unsigned length = first_of(mask_of<Vectors>(found));
@@ -208,19 +236,9 @@ MIRELO_SSSE3 std::size_t read_windows(const TokenVectors::Tables& t, unsigned ch
         }
         if (!all_of_first(mask_of<Vectors>(same), length)) break;
 
-        const std::uint32_t value =
-            number_of(_mm_shuffle_epi8(digits, load_aligned(t.align[count_of_tokens])), t);
-        if (!is_character(value)) break;
-        read[count] = engine::CodePoint(value);
-        count += std::size_t(count_of_tokens != 0);
-        tokens += count_of_tokens;
-        ++groups;
-        p += length + 1;
+        if (!at.take(digits, count_of_tokens, length, t)) break;
     }
-    from = p;
-    tokens_read += tokens;
-    groups_read += groups;
-    return count;
+    return at.finish(from, tokens_read, groups_read);
 }
 
 // The same in vectors of 32 bytes: each holds two of the window's rows, and
@@ -237,14 +255,11 @@ MIRELO_AVX2 std::size_t read_wide_windows(const TokenVectors::Tables& t, unsigne
     const __m128i digit_of_half = load_aligned(t.digit_of_half);
     const __m128i first_byte_of = load_aligned(t.first_byte_of);
     const __m256i token_bytes = _mm256_broadcastsi128_si256(load_aligned(t.token_bytes));
-    const unsigned char* p = from;
-    std::size_t count = 0;
-    std::uint64_t tokens = 0;
-    std::uint64_t groups = 0;
-    while (std::size_t(end - p) >= 32 * kWide && count < most) {
+    Progress at{from, read};
+    while (std::size_t(end - at.p) >= 32 * kWide && at.count < most) {
         __m256i window[kWide], found[kWide];
         for (std::size_t j = 0; j < kWide; ++j) {
-            window[j] = load_wide(p + 32 * j);
+            window[j] = load_wide(at.p + 32 * j);
             found[j] = _mm256_cmpeq_epi8(window[j], blank);
         }
         const unsigned length = first_of(mask_of<kWide>(found));
@@ -271,19 +286,9 @@ MIRELO_AVX2 std::size_t read_wide_windows(const TokenVectors::Tables& t, unsigne
         }
         if (!all_of_first(mask_of<kWide>(same), length)) break;
 
-        const std::uint32_t value =
-            number_of(_mm_shuffle_epi8(digits, load_aligned(t.align[count_of_tokens])), t);
-        if (!is_character(value)) break;
-        read[count] = engine::CodePoint(value);
-        count += std::size_t(count_of_tokens != 0);
-        tokens += count_of_tokens;
-        ++groups;
-        p += length + 1;
+        if (!at.take(digits, count_of_tokens, length, t)) break;
     }
-    from = p;
-    tokens_read += tokens;
-    groups_read += groups;
-    return count;
+    return at.finish(from, tokens_read, groups_read);
 }
 
 }  // namespace
