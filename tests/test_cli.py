@@ -96,6 +96,15 @@ def has_surrogate(text):
     return any(0xD800 <= ord(c) <= 0xDFFF for c in text)
 
 
+def assert_gives(expected, completed, context):
+    """The command gives the window's result, or fails where the window does."""
+    if expected is None or has_surrogate(expected):
+        assert completed.returncode == 1, context
+    else:
+        assert completed.returncode == 0, (context, error_text(completed))
+        assert completed.stdout == expected.encode("utf-8"), context
+
+
 def assert_same_as_window(window, label, alias, direction, text):
     """The command gives the window's result, or fails where the window does."""
     expected = window(label, text)
@@ -184,11 +193,7 @@ class TestRepeatedGroups:
             assert case % 2 or expected is not None
             for chunk in ("--chunk-size=%d" % rnd.randint(1, 13), "--chunk-size=65536"):
                 completed = mirelo_run([chunk, "decode", alias], text.encode("utf-8"))
-                if expected is None or has_surrogate(expected):
-                    assert completed.returncode == 1, (text, chunk)
-                else:
-                    assert completed.returncode == 0, (text, chunk, error_text(completed))
-                    assert completed.stdout == expected.encode("utf-8"), (text, chunk)
+                assert_gives(expected, completed, (text, chunk))
 
     @pytest.mark.parametrize("name, alias, encode_label, decode_label", LANGUAGES)
     def test_errors_after_many_groups_met_again_name_their_exact_offsets(
@@ -233,11 +238,7 @@ class TestBinaryGroupsInBlocks:
             chunk = "--chunk-size=%d" % rnd.choice([1, 63, 64, 65, 100, 65536])
             expected = window("气泡语→人语", text)
             completed = mirelo_run([chunk, "decode", "bubble"], text.encode("utf-8"))
-            if expected is None or has_surrogate(expected):
-                assert completed.returncode == 1, (text, chunk)
-            else:
-                assert completed.returncode == 0, (text, chunk, error_text(completed))
-                assert completed.stdout == expected.encode("utf-8"), (text, chunk)
+            assert_gives(expected, completed, (text, chunk))
 
     @pytest.mark.parametrize("value, zeros", [
         (0, 0), (0, 200), (1, 130), (0x10FFFF, 0), (0x10FFFF, 100), (0xFFFF, 63), (0xD7FF, 1),
@@ -288,11 +289,7 @@ class TestTokenGroups:
     def assert_decodes_as_the_window(self, window, alias, text, chunk="--chunk-size=65536"):
         expected = window(self.DIGITS[alias][1], text)
         completed = mirelo_run([chunk, "decode", alias], text.encode("utf-8"))
-        if expected is None or has_surrogate(expected):
-            assert completed.returncode == 1, (text, chunk)
-        else:
-            assert completed.returncode == 0, (text, chunk, error_text(completed))
-            assert completed.stdout == expected.encode("utf-8"), (text, chunk)
+        assert_gives(expected, completed, (text, chunk))
 
     @pytest.mark.parametrize("alias", ["pigeon", "monkey"])
     def test_random_runs_of_tokens_and_blanks(self, window, alias):

@@ -6,18 +6,12 @@
 #include <set>
 #include <vector>
 
+#include "checks.hpp"
 #include "cli/group_memo.hpp"
 
 namespace {
 
-int failures = 0;
-
-void check(bool ok, const char* what, unsigned long long detail = 0) {
-    if (!ok) {
-        std::printf("FAILED: %s (%llu)\n", what, detail);
-        ++failures;
-    }
-}
+using checks::check;
 
 using Bytes = std::vector<unsigned char>;
 
@@ -101,6 +95,5 @@ void what_cannot_be_kept_is_refused() {
 int main() {
     remembered_strings_are_found_and_others_are_not();
     what_cannot_be_kept_is_refused();
-    if (failures) std::printf("%d check(s) failed\n", failures);
-    return failures ? 1 : 0;
+    return checks::exit_status();
 }

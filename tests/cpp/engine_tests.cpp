@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "checks.hpp"
 #include "engine/decoder.hpp"
 #include "engine/encoder.hpp"
 #include "engine/engine_cache.hpp"
@@ -20,14 +21,7 @@ using engine::CodePoint;
 using engine::Pass;
 using engine::Text;
 
-int failures = 0;
-
-void check(bool ok, const char* what, unsigned long long seed = 0) {
-    if (!ok) {
-        std::printf("FAILED: %s (case %llu)\n", what, seed);
-        ++failures;
-    }
-}
+using checks::check;
 
 // The interpreter's replace: leftmost, non-overlapping, scanning on after
 // each replacement; an empty pattern goes before every character and at the end.
@@ -485,6 +479,5 @@ int main() {
     cached_engines_start_afresh();
     tokens_act_alone_wherever_they_are_found();
     tokens_of_the_languages();
-    std::printf("%s: %d failure(s)\n", failures ? "FAILED" : "passed", failures);
-    return failures ? 1 : 0;
+    return checks::exit_status();
 }

@@ -5,25 +5,19 @@
 #include <map>
 #include <string>
 
+#include "checks.hpp"
 #include "icons/ico_picture.hpp"
 #include "platform/rules.hpp"
 
 namespace {
 
-int failures = 0;
-
-void check(bool ok, const char* what) {
-    if (!ok) {
-        std::printf("FAILED: %s\n", what);
-        ++failures;
-    }
-}
+using checks::check;
 
 void check_text(const std::optional<std::string>& got, const std::string& want, const char* what) {
     if (!got || *got != want) {
         std::printf("FAILED: %s\n  want: %s\n  got:  %s\n", what, want.c_str(),
                     got ? got->c_str() : "(nothing)");
-        ++failures;
+        checks::failed();
     }
 }
 
@@ -243,7 +237,7 @@ void broken_icons_are_refused() {
         Bytes cut(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(size));
         if (icons::largest_picture_png(cut)) {
             std::printf("FAILED: an icon cut to %zu bytes was read\n", size);
-            ++failures;
+            checks::failed();
         }
     }
     Bytes cursor = good;
@@ -310,6 +304,5 @@ int main() {
     broken_icons_are_refused();
     the_largest_picture_is_chosen();
     base64_matches_the_standard_vectors();
-    if (failures) std::printf("%d check(s) failed\n", failures);
-    return failures ? 1 : 0;
+    return checks::exit_status();
 }

@@ -6,19 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "checks.hpp"
 #include "cli/cpu_features.hpp"
 #include "cli/token_vectors.hpp"
 
 namespace {
 
-int failures = 0;
-
-void check(bool ok, const char* what, unsigned long long detail = 0) {
-    if (!ok) {
-        std::printf("FAILED: %s (%llu)\n", what, detail);
-        ++failures;
-    }
-}
+using checks::check;
 
 struct Language {
     std::vector<std::string> digits;
@@ -129,6 +123,5 @@ void tokens_that_no_half_byte_tells_apart_are_refused() {
 int main() {
     both_widths_read_what_the_tokens_say();
     tokens_that_no_half_byte_tells_apart_are_refused();
-    if (failures) std::printf("%d check(s) failed\n", failures);
-    return failures ? 1 : 0;
+    return checks::exit_status();
 }
