@@ -11,6 +11,7 @@
 #include "cli/token_groups.hpp"
 #include "cli/utf8_input.hpp"
 #include "cli/utf8_output.hpp"
+#include "engine/binary_spelling.hpp"
 #include "engine/decoder.hpp"
 #include "engine/encoder.hpp"
 #include "requests/languages.hpp"
@@ -45,7 +46,12 @@ class EncodingStream {
             text, length,
             [&](const CharT* rest, std::size_t count) {
                 char* at = out.free_space();
-                const std::size_t done = encoder_.feed_utf8_into(rest, count, at, out.space_end());
+                std::size_t done = 0;
+                if constexpr (sizeof(CharT) == 2) {
+                    if (spelling_.usable() && encoder_.past_first_at_rest())
+                        done = spelling_.write(rest, count, at, out.space_end());
+                }
+                if (done == 0) done = encoder_.feed_utf8_into(rest, count, at, out.space_end());
                 out.fill_to(at);
                 return done;
             },
@@ -67,6 +73,7 @@ class EncodingStream {
         }
     };
     engine::Encoder encoder_;
+    engine::BinarySpelling spelling_;
 };
 
 class DecodingStream {
