@@ -1,7 +1,7 @@
 // Groups written in digit tokens of one byte length and ended by a one-byte
 // blank, as pigeon and monkey language are: each token is known by one table
 // lookup of its bytes, without decoding UTF-8 or stepping the transducer;
-// where the tokens are short, sixteen at a time (see TokenVectors).
+// where the tokens are short, a whole group at once (see TokenVectors).
 #pragma once
 
 #include <cstddef>

@@ -1,8 +1,9 @@
 // Groups of short digit tokens in base 2 or 3, each ended by a one-byte
 // blank, as pigeon and monkey language write them: on x86 processors with
-// SSSE3 (or AVX2, in vectors twice as wide), a group's bytes are read at once. Its tokens' digits
-// are gathered into one vector and weighed by their places, and the tokens they stand for are
-// rebuilt from them and compared with the bytes, without a branch per token.
+// SSSE3 (or AVX2, in vectors twice as wide), a group's bytes are read at
+// once. Its tokens' digits are gathered into one vector and weighed by their
+// places, and the tokens they stand for are rebuilt from them and compared
+// with the bytes, without a branch per token.
 #pragma once
 
 #include <cstddef>
@@ -16,13 +17,14 @@ namespace cli {
 
 class TokenVectors {
   public:
+    // The widest vectors the processor has, or, to compare them, SSSE3's.
+    enum class Width { widest, narrow };
+
     // `digits[d]` is the token of digit d, all of one length; every group
     // that reads as these tokens and the blank must mean its number. Usable
     // where the processor has SSSE3, the base is 2 or 3, a group of the most
     // tokens and its blank fit in kMostVectors vectors, and one half of one
     // byte tells the tokens apart.
-    // The widest vectors the processor has, or, to compare them, SSSE3's.
-    enum class Width { widest, narrow };
     TokenVectors(const std::vector<std::string>& digits, unsigned char blank,
                  Width width = Width::widest);
     TokenVectors() = default;  // not usable
