@@ -16,16 +16,7 @@ namespace {
 // that is what they make of it anywhere.
 Text passed(CodePoint c, const std::vector<Pass>& passes) {
     Text text(1, c);
-    for (const Pass& pass : passes) {
-        Text result;
-        for (CodePoint k : text) {
-            if (k == pass.pattern[0])
-                result += pass.replacement;
-            else
-                result += k;
-        }
-        text = result;
-    }
+    for (const Pass& pass : passes) text = replace_whole(text, pass);
     return text;
 }
 

@@ -156,6 +156,17 @@ bool ReplaceChain::finish(State state, Step& result) {
     return true;
 }
 
+Text replace_whole(const Text& text, const Pass& pass) {
+    Text result;
+    std::size_t at = 0;
+    for (std::size_t found; (found = text.find(pass.pattern, at)) != Text::npos;
+         at = found + pass.pattern.size()) {
+        result.append(text, at, found - at);
+        result += pass.replacement;
+    }
+    return result.append(text, at, Text::npos);
+}
+
 Text ReplaceChain::apply_all(const Text& text) const {
     StageStates states(stages_.size(), 0);
     Text output;

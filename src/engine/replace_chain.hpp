@@ -22,6 +22,10 @@ struct Pass {
     Text replacement;
 };
 
+// One pass over a whole text, as the interpreter's replace does it; the
+// pattern is not empty.
+Text replace_whole(const Text& text, const Pass& pass);
+
 class ReplaceChain {
   public:
     using State = std::uint32_t;

@@ -13,17 +13,6 @@ constexpr std::size_t kMostConcatenations = std::size_t(1) << 16;
 // A token that becomes anything else.
 constexpr int kUnfit = -3;
 
-Text replaced(const Text& text, const Pass& pass) {
-    Text result;
-    std::size_t at = 0;
-    for (std::size_t found; (found = text.find(pass.pattern, at)) != Text::npos;
-         at = found + pass.pattern.size()) {
-        result.append(text, at, found - at);
-        result += pass.replacement;
-    }
-    return result.append(text, at, Text::npos);
-}
-
 bool ends_with(const Text& text, const Text& end) {
     return text.size() >= end.size() &&
            text.compare(text.size() - end.size(), end.size(), end) == 0;
@@ -128,7 +117,7 @@ std::vector<Token> tokens_of(const std::vector<Pass>& passes, std::int64_t base,
         pieces.erase(std::unique(pieces.begin(), pieces.end()), pieces.end());
         if (Straddles(pass.pattern, pieces).possible()) return {};
         if (!cuts_cleanly(now[blank_index], pass.pattern)) return {};
-        for (Text& piece : now) piece = replaced(piece, pass);
+        for (Text& piece : now) piece = replace_whole(piece, pass);
     }
     std::vector<Token> tokens;
     for (std::size_t k = 0; k < texts.size(); ++k) {
