@@ -1,6 +1,7 @@
 // Translation_smooth: ordinary text into a joke language.
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "alphabet.hpp"
 #include "engine/block_copy.hpp"
@@ -138,11 +139,27 @@ void write_encoded(engine::Encoder& encoder, PyObject* imput, PyObject* result) 
 
 // Results this large are fresh blocks from the system (the C library reuses
 // freed memory only for smaller ones), so their pages all fault in as they
-// are written.
-void advise_large_pages_for(PyObject* result) {
+// are written: on large pages, and ahead of the writer.
+void write_result(engine::Encoder& encoder, PyObject* imput, PyObject* result) {
     constexpr std::size_t kFreshBlock = std::size_t(32) << 20;
+    void* const data = PyUnicode_DATA(result);
     const std::size_t bytes = std::size_t(PyUnicode_GET_LENGTH(result)) * PyUnicode_KIND(result);
-    if (bytes >= kFreshBlock) platform::advise_large_pages(PyUnicode_DATA(result), bytes);
+    std::optional<platform::PagesAhead> pages_ahead;
+    if (bytes >= kFreshBlock) {
+        platform::advise_large_pages(data, bytes);
+        pages_ahead.emplace(data, bytes);
+    }
+    switch (PyUnicode_KIND(result)) {
+        case PyUnicode_1BYTE_KIND:
+            write_encoded<std::uint8_t>(encoder, imput, result);
+            break;
+        case PyUnicode_2BYTE_KIND:
+            write_encoded<std::uint16_t>(encoder, imput, result);
+            break;
+        default:
+            write_encoded<engine::CodePoint>(encoder, imput, result);
+            break;
+    }
 }
 
 // Never destroyed: engines may still be lent out while the process exits.
@@ -157,18 +174,7 @@ PyObject* encode_natively(PyObject* imput, Py_ssize_t base, std::vector<engine::
         return string_of(encoder.encode_plain(text_of(imput))).release();
     Ref result = Ref::steal(PyUnicode_New(Py_ssize_t(measure.length), measure.max_char));
     if (!result) return nullptr;
-    advise_large_pages_for(result.get());
-    switch (PyUnicode_KIND(result.get())) {
-        case PyUnicode_1BYTE_KIND:
-            write_encoded<std::uint8_t>(encoder, imput, result.get());
-            break;
-        case PyUnicode_2BYTE_KIND:
-            write_encoded<std::uint16_t>(encoder, imput, result.get());
-            break;
-        default:
-            write_encoded<engine::CodePoint>(encoder, imput, result.get());
-            break;
-    }
+    write_result(encoder, imput, result.get());
     return result.release();
 }
 

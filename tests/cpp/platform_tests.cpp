@@ -1,12 +1,15 @@
 // Unit tests of the pure platform rules (both layers, on any machine) and of
 // the icon reader that shows .ico files where Tk cannot.
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
 
 #include "checks.hpp"
 #include "icons/ico_picture.hpp"
+#include "platform/memory.hpp"
 #include "platform/rules.hpp"
 
 namespace {
@@ -294,6 +297,37 @@ void base64_matches_the_standard_vectors() {
 
 }  // namespace
 
+std::uint8_t pattern_at(std::size_t i) {
+    return std::uint8_t((i * 2654435761u) >> 13) | 1;
+}
+
+// Faulting pages in ahead of a writer must never change what the block
+// holds: neither what was written before nor what is written meanwhile.
+void pages_faulted_ahead_keep_every_byte() {
+    constexpr std::size_t kBlock = std::size_t(72) << 20;
+    unsigned char* const block = static_cast<unsigned char*>(std::malloc(kBlock + 1));
+    check(block != nullptr, "a fresh block");
+    if (!block) return;
+    // Off a page boundary, so that the block ends in parts of pages.
+    unsigned char* const start = block + 1;
+    constexpr std::size_t kWrittenBefore = std::size_t(3) << 20;
+    for (std::size_t i = 0; i < kWrittenBefore; ++i) start[i] = pattern_at(i);
+    {
+        platform::advise_large_pages(start, kBlock);
+        platform::PagesAhead ahead(start, kBlock);
+        for (std::size_t i = kWrittenBefore; i < kBlock; ++i) start[i] = pattern_at(i);
+    }
+    std::size_t wrong = 0;
+    for (std::size_t i = 0; i < kBlock; ++i) wrong += start[i] != pattern_at(i);
+    check(wrong == 0, "every byte written stays as written");
+    std::free(block);
+    {
+        unsigned char tiny[3] = {7, 8, 9};
+        platform::PagesAhead ahead(tiny, sizeof tiny);
+        check(tiny[0] == 7 && tiny[2] == 9, "a block without a whole page is left alone");
+    }
+}
+
 int main() {
     windows_folder_is_temp_with_the_name_appended();
     posix_folder_prefers_the_runtime_directory();
@@ -304,5 +338,6 @@ int main() {
     broken_icons_are_refused();
     the_largest_picture_is_chosen();
     base64_matches_the_standard_vectors();
+    pages_faulted_ahead_keep_every_byte();
     return checks::exit_status();
 }
