@@ -3,10 +3,11 @@
 #include <vector>
 
 #include "cli/bits.hpp"
+#include "cli/cpu_features.hpp"
 
 #if defined(__SSE2__) || defined(_M_X64)
 #define MIRELO_BINARY_SSE2 1
-#include <emmintrin.h>
+#include <immintrin.h>
 #endif
 
 namespace cli {
@@ -38,7 +39,8 @@ bool is_surrogate(std::uint64_t value) {
 
 }  // namespace
 
-BinaryGroups::BinaryGroups(engine::Decoder& decoder, unsigned char blank) {
+BinaryGroups::BinaryGroups(engine::Decoder& decoder, unsigned char blank, Width width)
+    : wide_(width == Width::widest && processor_has_avx2()) {
 #ifdef MIRELO_BINARY_SSE2
     if (decoder.base() != 2) return;
     // The digits themselves usually stand for themselves too; the bytes the
@@ -67,45 +69,77 @@ BinaryGroups::BinaryGroups(engine::Decoder& decoder, unsigned char blank) {
 
 namespace {
 
+// What a block of 64 bytes holds, one bit per byte.
 struct Masks {
-    std::uint64_t ones = 0;
-    std::uint64_t zeros = 0;
-    std::uint64_t blanks = 0;
+    std::uint64_t digits;  // the ones, the block's first byte in bit 63
+    std::uint64_t blanks;  // the block's first byte in bit 0
+    bool known;            // whether every byte is a digit or a blank
 };
 
-Masks masks_of(const unsigned char* p, __m128i one, __m128i zero, __m128i blank) {
-    Masks masks;
-    for (unsigned k = 0; k < 4; ++k) {
-        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
-        masks.ones |= std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(block, one))))
-                      << (16 * k);
-        masks.zeros |= std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(block, zero))))
-                       << (16 * k);
-        masks.blanks |= std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(block, blank))))
-                        << (16 * k);
+struct NarrowMasks {
+    __m128i one, zero, blank;
+
+    Masks operator()(const unsigned char* p) const {
+        std::uint64_t ones = 0, known = 0, blanks = 0;
+        for (unsigned k = 0; k < 4; ++k) {
+            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+            const __m128i is_one = _mm_cmpeq_epi8(block, one);
+            const __m128i is_blank = _mm_cmpeq_epi8(block, blank);
+            const __m128i is_known =
+                _mm_or_si128(_mm_or_si128(is_one, is_blank), _mm_cmpeq_epi8(block, zero));
+            ones |= std::uint64_t(unsigned(_mm_movemask_epi8(is_one))) << (16 * k);
+            blanks |= std::uint64_t(unsigned(_mm_movemask_epi8(is_blank))) << (16 * k);
+            known |= std::uint64_t(unsigned(_mm_movemask_epi8(is_known))) << (16 * k);
+        }
+        return {reversed(ones), blanks, known == ~std::uint64_t(0)};
     }
-    return masks;
-}
+};
 
-}  // namespace
+// The same in two vectors, whose bytes are turned around before the ones'
+// mask is taken, instead of the mask's bits after.
+struct WideMasks {
+    __m256i one, zero, blank, turn_around;
 
-std::size_t BinaryGroups::read_blocks(const unsigned char*& from, const unsigned char* end,
-                                      engine::CodePoint* read) const {
-    const __m128i one = _mm_set1_epi8(static_cast<char>(one_));
-    const __m128i zero = _mm_set1_epi8(static_cast<char>(zero_));
-    const __m128i blank = _mm_set1_epi8(static_cast<char>(blank_));
+    MIRELO_AVX2 static std::uint64_t mask_of(__m256i low, __m256i high) {
+        return std::uint64_t(std::uint32_t(_mm256_movemask_epi8(high))) << 32 |
+               std::uint32_t(_mm256_movemask_epi8(low));
+    }
+    MIRELO_AVX2 __m256i turned_around(__m256i v) const {
+        return _mm256_permute4x64_epi64(_mm256_shuffle_epi8(v, turn_around), 0x4E);
+    }
+    MIRELO_AVX2 Masks operator()(const unsigned char* p) const {
+        const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+        const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
+        const __m256i low_ones = _mm256_cmpeq_epi8(low, one);
+        const __m256i high_ones = _mm256_cmpeq_epi8(high, one);
+        const __m256i low_blanks = _mm256_cmpeq_epi8(low, blank);
+        const __m256i high_blanks = _mm256_cmpeq_epi8(high, blank);
+        const __m256i low_known =
+            _mm256_or_si256(_mm256_or_si256(low_ones, low_blanks), _mm256_cmpeq_epi8(low, zero));
+        const __m256i high_known =
+            _mm256_or_si256(_mm256_or_si256(high_ones, high_blanks), _mm256_cmpeq_epi8(high, zero));
+        return {mask_of(turned_around(high_ones), turned_around(low_ones)),
+                mask_of(low_blanks, high_blanks),
+                mask_of(low_known, high_known) == ~std::uint64_t(0)};
+    }
+};
+
+// Compiled into each width's reader, with that reader's instructions.
+template <typename MasksOf>
+MIRELO_INLINE std::size_t read_blocks(const MasksOf& masks_of, const unsigned char*& from,
+                                      const unsigned char* end, engine::CodePoint* read) {
     const unsigned char* p = from;
     std::size_t count = 0;
     std::uint64_t value = 0;  // of the group open at the end of the last block
     bool open = false;        // whether that group has digits
     // A block ends at most 32 groups of its own and the one carried into it.
-    while (end - p >= 64 && kMostRead - count >= 33) {
-        const Masks masks = masks_of(p, one, zero, blank);
-        if ((masks.ones | masks.zeros | masks.blanks) != ~std::uint64_t(0)) break;
+    while (end - p >= 64 && BinaryGroups::kMostRead - count >= 33) {
+        const Masks masks = masks_of(p);
+        if (!masks.known) break;
         // The digits before a blank at b, most significant first, are the
         // bits below 64 - b of the reversed ones, taken as (digits >> (63 - b)) >> 1
         // so that a blank at 0 shifts by no more than 63.
-        const std::uint64_t digits = reversed(masks.ones);
+        const std::uint64_t digits = masks.digits;
         std::uint64_t rest = masks.blanks;
         unsigned start = 0;  // where the next group's digits in this block begin
         if (open) {
@@ -145,21 +179,44 @@ std::size_t BinaryGroups::read_blocks(const unsigned char*& from, const unsigned
     return count;
 }
 
-#else
-
-std::size_t BinaryGroups::read_blocks(const unsigned char*&, const unsigned char*,
-                                      engine::CodePoint*) const {
-    return 0;
+std::size_t read_narrow(unsigned char one, unsigned char zero, unsigned char blank,
+                        const unsigned char*& from, const unsigned char* end,
+                        engine::CodePoint* read) {
+    const NarrowMasks masks{_mm_set1_epi8(static_cast<char>(one)),
+                            _mm_set1_epi8(static_cast<char>(zero)),
+                            _mm_set1_epi8(static_cast<char>(blank))};
+    return read_blocks(masks, from, end, read);
 }
 
-#endif
+MIRELO_AVX2 std::size_t read_wide(unsigned char one, unsigned char zero, unsigned char blank,
+                                  const unsigned char*& from, const unsigned char* end,
+                                  engine::CodePoint* read) {
+    const WideMasks masks{_mm256_set1_epi8(static_cast<char>(one)),
+                          _mm256_set1_epi8(static_cast<char>(zero)),
+                          _mm256_set1_epi8(static_cast<char>(blank)),
+                          _mm256_setr_epi8(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 15,
+                                           14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0)};
+    return read_blocks(masks, from, end, read);
+}
+
+}  // namespace
 
 std::size_t BinaryGroups::read(const unsigned char*& from, const unsigned char* end,
                                engine::CodePoint* read, std::uint64_t& characters) const {
     const unsigned char* const start = from;
-    const std::size_t count = read_blocks(from, end, read);
+    const std::size_t count = wide_ ? read_wide(one_, zero_, blank_, from, end, read)
+                                    : read_narrow(one_, zero_, blank_, from, end, read);
     characters += std::uint64_t(from - start);
     return count;
 }
+
+#else
+
+std::size_t BinaryGroups::read(const unsigned char*&, const unsigned char*, engine::CodePoint*,
+                               std::uint64_t&) const {
+    return 0;
+}
+
+#endif
 
 }  // namespace cli

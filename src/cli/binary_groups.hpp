@@ -1,6 +1,7 @@
 // Groups in base 2 written with one ASCII byte per digit and blanks between
 // them, as bubble language is: read 64 bytes at a time through bit masks
-// instead of one table step per character.
+// instead of one table step per character (in two vectors with AVX2, else
+// four).
 #pragma once
 
 #include <cstddef>
@@ -12,11 +13,14 @@ namespace cli {
 
 class BinaryGroups {
   public:
+    // The widest vectors the processor has, or, to compare them, SSE2's.
+    enum class Width { widest, narrow };
+
     // Usable where the alphabet's patterns are one character each, the base
     // is 2, one ASCII byte stands for the digit 1, one for 0, and the given
     // byte is a blank: the one the encoder writes between groups. Other
     // blanks are left to the long way.
-    BinaryGroups(engine::Decoder& decoder, unsigned char blank);
+    BinaryGroups(engine::Decoder& decoder, unsigned char blank, Width width = Width::widest);
 
     bool usable() const { return usable_; }
 
@@ -33,10 +37,8 @@ class BinaryGroups {
                      std::uint64_t& characters) const;
 
   private:
-    std::size_t read_blocks(const unsigned char*& from, const unsigned char* end,
-                            engine::CodePoint* read) const;
-
     bool usable_ = false;
+    bool wide_ = false;  // AVX2
     unsigned char one_ = 0;
     unsigned char zero_ = 0;
     unsigned char blank_ = 0;

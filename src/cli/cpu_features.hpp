@@ -15,6 +15,16 @@
 #define MIRELO_AVX2
 #endif
 
+// Compiles a loop shared by several of those functions into each, with that
+// function's extensions.
+#if defined(__GNUC__) || defined(__clang__)
+#define MIRELO_INLINE inline __attribute__((always_inline))
+#elif defined(_MSC_VER)
+#define MIRELO_INLINE __forceinline
+#else
+#define MIRELO_INLINE inline
+#endif
+
 namespace cli {
 
 // Both false on other processors.
