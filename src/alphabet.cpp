@@ -17,11 +17,34 @@ void raise_replace_error(PyObject* old_text, PyObject* new_text) {
     if (result) PyErr_SetString(PyExc_TypeError, "replace() arguments must be str");
 }
 
+// str() of an int from 0 to 9, made once: the alphabets' usual entries.
+Ref text_of_digit(long digit) {
+    static PyObject* texts[10] = {};  // never released, like the interpreter's own small ints
+    if (!texts[digit]) texts[digit] = PyUnicode_FromOrdinal(int('0' + digit));
+    return Ref::borrow(texts[digit]);
+}
+
 // str() of a digit entry, or nothing for an entry whose str() is not plain.
 Ref text_of_number_entry(PyObject* entry) {
     if (PyUnicode_CheckExact(entry)) return Ref::borrow(entry);
-    if (PyLong_CheckExact(entry)) return Ref::steal(PyObject_Str(entry));
-    return Ref();
+    if (!PyLong_CheckExact(entry)) return Ref();
+    int overflow = 0;
+    const long value = PyLong_AsLongAndOverflow(entry, &overflow);
+    if (overflow == 0 && value >= 0 && value <= 9) {
+        if (Ref text = text_of_digit(value)) return text;
+        PyErr_Clear();  // no memory for the kept text: the interpreter's own then
+    }
+    return Ref::steal(PyObject_Str(entry));
+}
+
+// sequence[x] of a list or tuple (both exact): the entry itself, or past the
+// end the interpreter's own IndexError.
+Ref entry_of(PyObject* sequence, Py_ssize_t x) {
+    const bool list = PyList_CheckExact(sequence);
+    if (x < (list ? PyList_GET_SIZE(sequence) : PyTuple_GET_SIZE(sequence)))
+        return Ref::borrow(list ? PyList_GET_ITEM(sequence, x) : PyTuple_GET_ITEM(sequence, x));
+    Ref index = Ref::steal(PyLong_FromSsize_t(x));
+    return index ? Ref::steal(PyObject_GetItem(sequence, index.get())) : Ref();
 }
 
 }  // namespace
@@ -32,19 +55,17 @@ AlphabetRead read_alphabet(PyObject* value_list, PyObject* numbers_list, Py_ssiz
         return AlphabetRead::generic;
     passes.reserve(std::size_t(count > 0 ? count : 0));
     for (Py_ssize_t x = 0; x < count; ++x) {
-        Ref index = Ref::steal(PyLong_FromSsize_t(x));
-        if (!index) return AlphabetRead::failed;
         Ref syllable, number;
         if (order == PassOrder::syllables_to_digits) {
-            syllable = Ref::steal(PyObject_GetItem(value_list, index.get()));
+            syllable = entry_of(value_list, x);
             if (!syllable) return AlphabetRead::failed;
         }
-        number = Ref::steal(PyObject_GetItem(numbers_list, index.get()));
+        number = entry_of(numbers_list, x);
         if (!number) return AlphabetRead::failed;
         Ref number_text = text_of_number_entry(number.get());
         if (!number_text) return PyErr_Occurred() ? AlphabetRead::failed : AlphabetRead::generic;
         if (order == PassOrder::digits_to_syllables) {
-            syllable = Ref::steal(PyObject_GetItem(value_list, index.get()));
+            syllable = entry_of(value_list, x);
             if (!syllable) return AlphabetRead::failed;
         }
         if (!PyUnicode_Check(syllable.get())) {
