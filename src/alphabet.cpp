@@ -1,5 +1,7 @@
 #include "alphabet.hpp"
 
+#include <algorithm>
+
 #include "functions.hpp"
 #include "unicode_access.hpp"
 
@@ -84,6 +86,56 @@ AlphabetRead read_alphabet(PyObject* value_list, PyObject* numbers_list, Py_ssiz
             passes.push_back({std::move(syllable_text), std::move(digits_text)});
     }
     return AlphabetRead::native;
+}
+
+namespace {
+
+bool same_text(PyObject* text, const engine::Text& expected) {
+    if (!PyUnicode_CheckExact(text) || !ready(text)) {
+        PyErr_Clear();  // read_alphabet meets the same string and reports it
+        return false;
+    }
+    if (std::size_t(PyUnicode_GET_LENGTH(text)) != expected.size()) return false;
+    return visit_code_points(text, [&](const auto* data, std::size_t length) {
+        return std::equal(data, data + length, expected.begin());
+    });
+}
+
+// An entry of numbers_list whose str() is `expected`, for the usual kinds.
+bool same_number_text(PyObject* entry, const engine::Text& expected) {
+    if (PyUnicode_CheckExact(entry)) return same_text(entry, expected);
+    if (!PyLong_CheckExact(entry) || expected.size() != 1) return false;
+    int overflow = 0;
+    const long value = PyLong_AsLongAndOverflow(entry, &overflow);
+    return overflow == 0 && value >= 0 && value <= 9 &&
+           expected[0] == engine::CodePoint('0' + value);
+}
+
+// sequence[x] of a list or tuple (both exact) within its length, or null.
+PyObject* entry_within(PyObject* sequence, Py_ssize_t x) {
+    if (PyList_CheckExact(sequence))
+        return x < PyList_GET_SIZE(sequence) ? PyList_GET_ITEM(sequence, x) : nullptr;
+    return x < PyTuple_GET_SIZE(sequence) ? PyTuple_GET_ITEM(sequence, x) : nullptr;
+}
+
+}  // namespace
+
+bool alphabet_is(PyObject* value_list, PyObject* numbers_list, Py_ssize_t count, PassOrder order,
+                 const std::vector<engine::Pass>& passes) {
+    if (!is_plain_sequence(value_list) || !is_plain_sequence(numbers_list) || count < 0 ||
+        passes.size() != std::size_t(count))
+        return false;
+    for (Py_ssize_t x = 0; x < count; ++x) {
+        PyObject* const syllable = entry_within(value_list, x);
+        PyObject* const number = entry_within(numbers_list, x);
+        const engine::Pass& pass = passes[std::size_t(x)];
+        const bool encoding = order == PassOrder::digits_to_syllables;
+        if (!syllable || !number ||
+            !same_text(syllable, encoding ? pass.replacement : pass.pattern) ||
+            !same_number_text(number, encoding ? pass.pattern : pass.replacement))
+            return false;
+    }
+    return true;
 }
 
 bool is_native_changeover(PyObject* function) {

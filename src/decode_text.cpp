@@ -93,9 +93,7 @@ PyObject* run_decoder(engine::Decoder& decoder, Py_ssize_t base, Feed&& feed) {
 // Never destroyed: engines may still be lent out while the process exits.
 engine::EngineCache<engine::Decoder>& decoders = *new engine::EngineCache<engine::Decoder>(8);
 
-PyObject* decode_natively(PyObject* imput, Py_ssize_t base, std::vector<engine::Pass> passes) {
-    auto lease = decoders.lend(base, std::move(passes));
-    engine::Decoder& decoder = *lease;
+PyObject* decode_with(engine::Decoder& decoder, PyObject* imput, Py_ssize_t base) {
     PyObject* result = run_decoder(
         decoder, base, [&](engine::Decoder& d, Collect& out, InterpreterReader& reader) {
             return visit_code_points(imput, [&](const auto* data, std::size_t length) {
@@ -110,6 +108,23 @@ PyObject* decode_natively(PyObject* imput, Py_ssize_t base, std::vector<engine::
                        [&](engine::Decoder& d, Collect& out, InterpreterReader& reader) {
                            return d.feed(replaced.data(), replaced.size(), out, reader);
                        });
+}
+
+// Reads the alphabet's passes, for an engine not cached or lists the cache
+// cannot compare.
+PyObject* decode_reading_alphabet(const TranslationArguments& a, Py_ssize_t base) {
+    std::vector<engine::Pass> passes;
+    switch (read_alphabet(a.value_list, a.numbers_list, base + 1, PassOrder::syllables_to_digits,
+                          passes)) {
+        case AlphabetRead::native: {
+            auto lease = decoders.lend(base, std::move(passes));
+            return decode_with(*lease, a.imput, base);
+        }
+        case AlphabetRead::generic:
+            return decode_by_interpreter(a, base);
+        default:
+            return nullptr;
+    }
 }
 
 bool may_decode_natively(PyObject* imput, Py_ssize_t base) {
@@ -129,14 +144,12 @@ PyObject* Translation_disobey(PyObject* module, PyObject* args, PyObject* kwargs
     if (entries < 0) return nullptr;
     const Py_ssize_t base = entries - 1;
     if (!may_decode_natively(a.imput, base)) return decode_by_interpreter(a, base);
-    std::vector<engine::Pass> passes;
-    switch (read_alphabet(a.value_list, a.numbers_list, entries, PassOrder::syllables_to_digits,
-                          passes)) {
-        case AlphabetRead::native:
-            return guard_memory([&] { return decode_natively(a.imput, base, std::move(passes)); });
-        case AlphabetRead::generic:
-            return decode_by_interpreter(a, base);
-        default:
-            return nullptr;
-    }
+    return guard_memory([&]() -> PyObject* {
+        if (auto cached = decoders.lend_cached(base, [&](const std::vector<engine::Pass>& passes) {
+                return alphabet_is(a.value_list, a.numbers_list, entries,
+                                   PassOrder::syllables_to_digits, passes);
+            }))
+            return decode_with(*cached, a.imput, base);
+        return decode_reading_alphabet(a, base);
+    });
 }

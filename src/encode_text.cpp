@@ -166,9 +166,7 @@ void write_result(engine::Encoder& encoder, PyObject* imput, PyObject* result) {
 engine::EngineCache<engine::Encoder>& encoders = *new engine::EngineCache<engine::Encoder>(8);
 
 // Measures the result first, then writes it straight into its string.
-PyObject* encode_natively(PyObject* imput, Py_ssize_t base, std::vector<engine::Pass> passes) {
-    auto lease = encoders.lend(base, std::move(passes));
-    engine::Encoder& encoder = *lease;
+PyObject* encode_with(engine::Encoder& encoder, PyObject* imput) {
     Measure measure;
     if (!measure_encoded(encoder, imput, measure))
         return string_of(encoder.encode_plain(text_of(imput))).release();
@@ -192,6 +190,24 @@ bool may_encode_natively(PyObject* module, PyObject* imput, Py_ssize_t base, boo
     return function && is_native_changeover(function.get());
 }
 
+// Reads the alphabet's passes, for an engine not cached or lists the cache
+// cannot compare.
+PyObject* encode_reading_alphabet(PyObject* module, const TranslationArguments& a,
+                                  Py_ssize_t base) {
+    std::vector<engine::Pass> passes;
+    switch (read_alphabet(a.value_list, a.numbers_list, base + 1, PassOrder::digits_to_syllables,
+                          passes)) {
+        case AlphabetRead::native: {
+            auto lease = encoders.lend(base, std::move(passes));
+            return encode_with(*lease, a.imput);
+        }
+        case AlphabetRead::generic:
+            return encode_by_interpreter(module, a, base);
+        default:
+            return nullptr;
+    }
+}
+
 }  // namespace
 
 PyObject* Translation_smooth(PyObject* module, PyObject* args, PyObject* kwargs) {
@@ -205,14 +221,12 @@ PyObject* Translation_smooth(PyObject* module, PyObject* args, PyObject* kwargs)
     bool failed = false;
     if (!may_encode_natively(module, a.imput, base, failed))
         return failed ? nullptr : encode_by_interpreter(module, a, base);
-    std::vector<engine::Pass> passes;
-    switch (read_alphabet(a.value_list, a.numbers_list, entries, PassOrder::digits_to_syllables,
-                          passes)) {
-        case AlphabetRead::native:
-            return guard_memory([&] { return encode_natively(a.imput, base, std::move(passes)); });
-        case AlphabetRead::generic:
-            return encode_by_interpreter(module, a, base);
-        default:
-            return nullptr;
-    }
+    return guard_memory([&]() -> PyObject* {
+        if (auto cached = encoders.lend_cached(base, [&](const std::vector<engine::Pass>& passes) {
+                return alphabet_is(a.value_list, a.numbers_list, entries,
+                                   PassOrder::digits_to_syllables, passes);
+            }))
+            return encode_with(*cached, a.imput);
+        return encode_reading_alphabet(module, a, base);
+    });
 }

@@ -299,3 +299,20 @@ def assert_value_errors(results):
     wrong = ["%s: %s" % (case, result) for case, result in results.items()
              if result[0] != "ValueError" or not result[1]]
     assert not wrong, "\n".join(wrong)
+
+
+def one_entry_away(value_list, numbers_list):
+    """Alphabets that differ from the given one in a single entry, or in the
+    kind of container or entry only."""
+    yield "the same", list(value_list), list(numbers_list)
+    yield "tuples", tuple(value_list), tuple(numbers_list)
+    yield "a digit as text", list(value_list), [str(n) for n in numbers_list]
+    yield "another syllable", ["Q"] + list(value_list[1:]), list(numbers_list)
+    yield "a longer syllable", [value_list[0] * 2] + list(value_list[1:]), list(numbers_list)
+    yield "digits swapped", list(value_list), [numbers_list[1], numbers_list[0]] + \
+        list(numbers_list[2:])
+    yield "a two-digit entry", list(value_list), [10] + list(numbers_list[1:])
+    yield "a str subclass", [TextSubclass(value_list[0])] + list(value_list[1:]), \
+        list(numbers_list)
+    yield "a bool", list(value_list), [True] + list(numbers_list[1:])
+    yield "one entry short", list(value_list[:-1]), list(numbers_list)

@@ -11,8 +11,8 @@ from hypothesis import strategies as st
 
 from engine_support import (ENGINE_SETTINGS, LANGUAGES, CallRecorder, IconFailure, Shown,
                             TextSubclass, Watched, argument_forms, assert_value_errors, encode,
-                            outcome, quiet_icon, reference, run_bounded, texts, valid_alphabets,
-                            watched_text)
+                            one_entry_away, outcome, quiet_icon, reference, run_bounded, texts,
+                            valid_alphabets, watched_text)
 
 WORKED = (["b", "a", "z"], [1, 0, " "])  # the made-up alphabet of base 2
 PLAIN = (["0", "1", "|"], [0, 1, " "])  # digits kept, groups joined by "|"
@@ -396,3 +396,28 @@ ENDLESS_BASES = [
 
 def test_bases_one_and_minus_one_raise_value_error_instead_of_hanging(tmp_path):
     assert_value_errors(run_bounded(ENDLESS_BASES, tmp_path))
+
+
+# --- Alphabets like the one before ---------------------------------------------
+
+def test_calls_alternating_with_a_nearly_equal_alphabet_agree(mirelo):
+    # Engines are kept per alphabet between calls: none may stand in for a
+    # different one.
+    quiet_icon(mirelo)
+    text = "Hi, 你好\n\x00\U0001F600"
+    for language in LANGUAGES:
+        value_list, numbers_list = language.encoding
+        for form, values, numbers in one_entry_away(value_list, numbers_list):
+            for alphabet in ((value_list, numbers_list), (values, numbers)) * 2:
+                assert outcome(encode, mirelo, text, *alphabet) == \
+                    expected_encoding(text, *alphabet), (language.name, form)
+
+
+def test_a_list_changed_between_calls_is_read_again(mirelo):
+    quiet_icon(mirelo)
+    value_list, numbers_list = ["O", "o", "0"], [1, 0, " "]
+    before = encode(mirelo, "Hi", value_list, numbers_list)
+    value_list[0] = "X"
+    numbers_list[2] = "  "
+    assert encode(mirelo, "Hi", value_list, numbers_list) == \
+        reference.encode("Hi", value_list, numbers_list) != before

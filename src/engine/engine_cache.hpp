@@ -36,7 +36,11 @@ class EngineCache {
             : cache_(cache), key_(std::move(key)), engine_(std::move(engine)) {}
         Lease(const Lease&) = delete;
         Lease& operator=(const Lease&) = delete;
-        ~Lease() { cache_.give_back(std::move(key_), std::move(engine_)); }
+        ~Lease() {
+            if (engine_) cache_.give_back(std::move(key_), std::move(engine_));
+        }
+        // False for an empty lease: no cached engine was found.
+        explicit operator bool() const { return engine_ != nullptr; }
         Engine& operator*() const { return *engine_; }
 
       private:
@@ -61,6 +65,22 @@ class EngineCache {
         }
         auto engine = std::make_unique<Engine>(base, key.passes);
         return Lease(*this, std::move(key), std::move(engine));
+    }
+
+    // A cached engine whose passes `same(passes)` accepts, or an empty lease:
+    // for callers that can compare their alphabet without building passes.
+    template <typename Same>
+    Lease lend_cached(std::int64_t base, Same&& same) {
+        for (std::size_t i = entries_.size(); i-- > 0;) {
+            if (entries_[i].key.base == base && same(entries_[i].key.passes)) {
+                Key key = std::move(entries_[i].key);
+                std::unique_ptr<Engine> engine = std::move(entries_[i].engine);
+                entries_.erase(entries_.begin() + std::ptrdiff_t(i));
+                engine->restart();
+                return Lease(*this, std::move(key), std::move(engine));
+            }
+        }
+        return Lease(*this, Key{base, {}}, nullptr);
     }
 
   private:

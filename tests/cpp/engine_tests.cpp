@@ -402,6 +402,31 @@ void cached_engines_start_afresh() {
           "an engine left mid-text starts a new text when lent again");
 }
 
+// An engine is found by its passes without building them, only for its own
+// base, never while it is lent out, and goes back to the cache afterwards.
+void cached_engines_are_found_by_their_passes() {
+    engine::EngineCache<engine::Encoder> cache(2);
+    const std::vector<engine::Pass> bubble{{U"1", U"O"}, {U"0", U"o"}, {U" ", U"0"}};
+    auto is_bubble = [&](const std::vector<engine::Pass>& passes) {
+        return passes.size() == bubble.size() &&
+               std::equal(passes.begin(), passes.end(), bubble.begin(),
+                          [](const engine::Pass& a, const engine::Pass& b) {
+                              return a.pattern == b.pattern && a.replacement == b.replacement;
+                          });
+    };
+    check(!cache.lend_cached(2, is_bubble), "nothing cached yet");
+    { auto lease = cache.lend(2, bubble); }
+    check(!cache.lend_cached(3, is_bubble), "another base");
+    check(!cache.lend_cached(2, [](const std::vector<engine::Pass>&) { return false; }),
+          "passes not accepted");
+    {
+        auto lease = cache.lend_cached(2, is_bubble);
+        check(bool(lease), "found by its passes");
+        check(!cache.lend_cached(2, is_bubble), "not lent twice");
+    }
+    check(bool(cache.lend_cached(2, is_bubble)), "back in the cache");
+}
+
 bool means(const Text& alone, const engine::Token& token) {
     if (token.meaning == engine::Token::kNothing) return alone.empty();
     if (token.meaning == engine::Token::kBlank)
@@ -554,6 +579,7 @@ int main() {
     unusual_groups_go_to_the_reader();
     leading_zeros_survive_a_long_group();
     cached_engines_start_afresh();
+    cached_engines_are_found_by_their_passes();
     tokens_act_alone_wherever_they_are_found();
     tokens_of_the_languages();
     binary_spelling_writes_what_the_encoder_writes();
