@@ -26,25 +26,36 @@ Ref text_of_digit(long digit) {
     return Ref::borrow(texts[digit]);
 }
 
+// Whether an exact int is one of 0 to 9, and which.
+bool is_digit_int(PyObject* entry, long& digit) {
+    int overflow = 0;
+    digit = PyLong_AsLongAndOverflow(entry, &overflow);
+    return overflow == 0 && digit >= 0 && digit <= 9;
+}
+
 // str() of a digit entry, or nothing for an entry whose str() is not plain.
 Ref text_of_number_entry(PyObject* entry) {
     if (PyUnicode_CheckExact(entry)) return Ref::borrow(entry);
     if (!PyLong_CheckExact(entry)) return Ref();
-    int overflow = 0;
-    const long value = PyLong_AsLongAndOverflow(entry, &overflow);
-    if (overflow == 0 && value >= 0 && value <= 9) {
-        if (Ref text = text_of_digit(value)) return text;
+    long digit = 0;
+    if (is_digit_int(entry, digit)) {
+        if (Ref text = text_of_digit(digit)) return text;
         PyErr_Clear();  // no memory for the kept text: the interpreter's own then
     }
     return Ref::steal(PyObject_Str(entry));
 }
 
+// sequence[x] of a list or tuple (both exact) within its length, or null.
+PyObject* entry_within(PyObject* sequence, Py_ssize_t x) {
+    if (PyList_CheckExact(sequence))
+        return x < PyList_GET_SIZE(sequence) ? PyList_GET_ITEM(sequence, x) : nullptr;
+    return x < PyTuple_GET_SIZE(sequence) ? PyTuple_GET_ITEM(sequence, x) : nullptr;
+}
+
 // sequence[x] of a list or tuple (both exact): the entry itself, or past the
 // end the interpreter's own IndexError.
 Ref entry_of(PyObject* sequence, Py_ssize_t x) {
-    const bool list = PyList_CheckExact(sequence);
-    if (x < (list ? PyList_GET_SIZE(sequence) : PyTuple_GET_SIZE(sequence)))
-        return Ref::borrow(list ? PyList_GET_ITEM(sequence, x) : PyTuple_GET_ITEM(sequence, x));
+    if (PyObject* entry = entry_within(sequence, x)) return Ref::borrow(entry);
     Ref index = Ref::steal(PyLong_FromSsize_t(x));
     return index ? Ref::steal(PyObject_GetItem(sequence, index.get())) : Ref();
 }
@@ -105,17 +116,8 @@ bool same_text(PyObject* text, const engine::Text& expected) {
 bool same_number_text(PyObject* entry, const engine::Text& expected) {
     if (PyUnicode_CheckExact(entry)) return same_text(entry, expected);
     if (!PyLong_CheckExact(entry) || expected.size() != 1) return false;
-    int overflow = 0;
-    const long value = PyLong_AsLongAndOverflow(entry, &overflow);
-    return overflow == 0 && value >= 0 && value <= 9 &&
-           expected[0] == engine::CodePoint('0' + value);
-}
-
-// sequence[x] of a list or tuple (both exact) within its length, or null.
-PyObject* entry_within(PyObject* sequence, Py_ssize_t x) {
-    if (PyList_CheckExact(sequence))
-        return x < PyList_GET_SIZE(sequence) ? PyList_GET_ITEM(sequence, x) : nullptr;
-    return x < PyTuple_GET_SIZE(sequence) ? PyTuple_GET_ITEM(sequence, x) : nullptr;
+    long digit = 0;
+    return is_digit_int(entry, digit) && expected[0] == engine::CodePoint('0' + digit);
 }
 
 }  // namespace

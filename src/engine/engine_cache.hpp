@@ -56,12 +56,7 @@ class EngineCache {
     Lease lend(std::int64_t base, std::vector<Pass> passes) {
         Key key{base, std::move(passes)};
         for (std::size_t i = entries_.size(); i-- > 0;) {
-            if (entries_[i].key == key) {
-                std::unique_ptr<Engine> engine = std::move(entries_[i].engine);
-                entries_.erase(entries_.begin() + std::ptrdiff_t(i));
-                engine->restart();
-                return Lease(*this, std::move(key), std::move(engine));
-            }
+            if (entries_[i].key == key) return take(i);
         }
         auto engine = std::make_unique<Engine>(base, key.passes);
         return Lease(*this, std::move(key), std::move(engine));
@@ -72,13 +67,7 @@ class EngineCache {
     template <typename Same>
     Lease lend_cached(std::int64_t base, Same&& same) {
         for (std::size_t i = entries_.size(); i-- > 0;) {
-            if (entries_[i].key.base == base && same(entries_[i].key.passes)) {
-                Key key = std::move(entries_[i].key);
-                std::unique_ptr<Engine> engine = std::move(entries_[i].engine);
-                entries_.erase(entries_.begin() + std::ptrdiff_t(i));
-                engine->restart();
-                return Lease(*this, std::move(key), std::move(engine));
-            }
+            if (entries_[i].key.base == base && same(entries_[i].key.passes)) return take(i);
         }
         return Lease(*this, Key{base, {}}, nullptr);
     }
@@ -88,6 +77,14 @@ class EngineCache {
         Key key;
         std::unique_ptr<Engine> engine;
     };
+
+    // Entry i, out of the cache and ready for a new text.
+    Lease take(std::size_t i) {
+        Entry entry = std::move(entries_[i]);
+        entries_.erase(entries_.begin() + std::ptrdiff_t(i));
+        entry.engine->restart();
+        return Lease(*this, std::move(entry.key), std::move(entry.engine));
+    }
 
     void give_back(Key key, std::unique_ptr<Engine> engine) {
         if (entries_.size() == capacity_) entries_.erase(entries_.begin());
