@@ -53,8 +53,9 @@ def screen():
     manager = subprocess.Popen(["openbox"], env=screen.env, stdin=subprocess.DEVNULL,
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     try:
+        # openbox once took over 15 s to start while the shared machine was busy.
         screen.wait_for("the window manager", lambda: "window id" in screen.run(
-            "xprop", "-root", "_NET_SUPPORTING_WM_CHECK")[1])
+            "xprop", "-root", "_NET_SUPPORTING_WM_CHECK")[1], timeout=60.0)
         yield screen
     finally:
         manager.terminate()
