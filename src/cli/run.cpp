@@ -4,6 +4,7 @@
 
 #include "cli/detection.hpp"
 #include "cli/options.hpp"
+#include "cli/parallel_decoding.hpp"
 #include "cli/translation.hpp"
 #include "cli/usage.hpp"
 #include "cli/utf8_input.hpp"
@@ -28,18 +29,6 @@ struct Input {
     std::string name;  // for messages
 };
 
-// Hands the decoded characters to the translator until it fails.
-template <typename Translator>
-struct CharacterSink {
-    Translator& translator;
-    Utf8Output& out;
-    bool ok = true;
-    template <typename CharT>
-    void operator()(const CharT* text, std::size_t length) {
-        if (ok) ok = translator.feed(text, length, out);
-    }
-};
-
 // Bytes to characters to the translator; decoding may take a shortcut.
 template <typename Translator>
 bool decode_bytes(Translator&, const unsigned char* bytes, std::size_t length, Utf8Input& utf8,
@@ -52,12 +41,11 @@ bool decode_bytes(DecodingStream& stream, const unsigned char* bytes, std::size_
 }
 
 // On failure: what was written must not pass for a translation.
-void abandon_output(Utf8Output& out, const platform::system_io::Retraction& retraction) {
-    out.drop();
+void abandon_output(std::uint64_t written, const platform::system_io::Retraction& retraction) {
     if (retraction.possible()) {
         if (!retraction.retract()) report("could not cut the incomplete output off the file");
-    } else if (out.written() != 0) {
-        report("the " + std::to_string(out.written()) +
+    } else if (written != 0) {
+        report("the " + std::to_string(written) +
                " bytes written before the error are incomplete: discard them");
     }
 }
@@ -96,7 +84,18 @@ int translate(Translator& translator, const Input& input, std::size_t chunk_size
     }
     if (failure.empty()) return kSuccess;
     report(failure);
-    abandon_output(out, retraction);
+    out.drop();
+    abandon_output(out.written(), retraction);
+    return kBadInput;
+}
+
+int decode_in_parallel(ParallelDecoding& decoding, const Input& input, std::size_t read_size) {
+    const platform::system_io::Retraction retraction(platform::system_io::kStandardOutput);
+    const ParallelOutcome outcome =
+        decoding.run(input.fd, input.name, platform::system_io::kStandardOutput, read_size);
+    if (outcome.failure.empty()) return kSuccess;
+    report(outcome.failure);
+    abandon_output(outcome.written, retraction);
     return kBadInput;
 }
 
@@ -106,6 +105,11 @@ int translate(const Invocation& invocation, const Input& input) {
         return translate(stream, input, invocation.chunk_size);
     }
     if (invocation.action == Action::decode) {
+        if (const unsigned workers = ParallelDecoding::workers_for(*invocation.row)) {
+            ParallelDecoding decoding(*invocation.row, workers, ParallelDecoding::kPieceSize);
+            if (decoding.started())
+                return decode_in_parallel(decoding, input, invocation.chunk_size);
+        }
         DecodingStream stream(*invocation.row);
         return translate(stream, input, invocation.chunk_size);
     }

@@ -77,9 +77,11 @@ DecodingStream::DecodingStream(const languages::Row& row)
     decoder_.spill_long_groups(&reader_);
 }
 
-std::string DecodingStream::failure_text() const {
+std::string DecodingStream::failure_text(std::uint64_t characters_before) const {
     if (failure_.kind == DecodeFailure::Kind::too_large) return describe(failure_, row_);
-    return "the text is not in " + language_name(row_) + ": " + describe(failure_, row_);
+    DecodeFailure shifted = failure_;
+    shifted.position += characters_before;
+    return "the text is not in " + language_name(row_) + ": " + describe(shifted, row_);
 }
 
 }  // namespace cli

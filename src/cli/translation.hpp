@@ -31,6 +31,18 @@ std::string language_name(const languages::Row& row);
 // What went wrong, as a sentence fragment: "the group at character offset 5 ...".
 std::string describe(const DecodeFailure& failure, const languages::Row& row);
 
+// Hands decoded characters to a translator until it fails.
+template <typename Translator>
+struct CharacterSink {
+    Translator& translator;
+    Utf8Output& out;
+    bool ok = true;
+    template <typename CharT>
+    void operator()(const CharT* text, std::size_t length) {
+        if (ok) ok = translator.feed(text, length, out);
+    }
+};
+
 class EncodingStream {
   public:
     explicit EncodingStream(const languages::Row& row);
@@ -143,8 +155,11 @@ class DecodingStream {
     }
 
     const DecodeFailure& failure() const { return failure_; }
-    // "the text is not in 鸽语 (pigeon): the group at ..."
-    std::string failure_text() const;
+    // "the text is not in 鸽语 (pigeon): the group at ...", its offset counted
+    // from `characters_before` characters ahead of this stream's text.
+    std::string failure_text(std::uint64_t characters_before = 0) const;
+    // Characters read since the start or the last finish.
+    std::uint64_t position() const { return decoder_.position(); }
     const languages::Row& row() const { return row_; }
 
   private:

@@ -52,6 +52,13 @@ bool Utf8Input::finish() {
     return false;
 }
 
+void Utf8Input::restart() {
+    pending_length_ = 0;
+    offset_ = 0;
+    error_offset_ = 0;
+    error_reason_.clear();
+}
+
 bool Utf8Input::fail(std::uint64_t offset, const unsigned char* bytes, std::size_t available) {
     error_offset_ = offset;
     pending_length_ = 0;

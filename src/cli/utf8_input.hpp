@@ -71,6 +71,8 @@ class Utf8Input {
 
     // False when the input ended inside a sequence.
     bool finish();
+    // Starts on a new input, its offsets counted from 0.
+    void restart();
 
     // Whether the bytes so far end with a whole character.
     bool between_characters() const { return pending_length_ == 0; }

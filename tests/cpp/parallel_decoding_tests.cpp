@@ -1,0 +1,224 @@
+// Unit tests of decoding on several processors: for any text, cut into pieces
+// of any size and read in any steps, the output and the message are those of
+// one stream decoding the whole text at once; and only blanks that no pattern
+// can reach are taken as places to cut.
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "checks.hpp"
+#include "cli/parallel_decoding.hpp"
+#include "cli/translation.hpp"
+#include "cli/utf8_input.hpp"
+#include "cli/utf8_output.hpp"
+#include "platform/system_io.hpp"
+
+#ifdef _WIN32
+#include <io.h>
+#define fileno _fileno
+#define lseek _lseeki64
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+using checks::check;
+using Bytes = std::string;
+
+struct Result {
+    Bytes output;
+    std::string failure;
+};
+
+const languages::Row& row_of(const char* english, languages::Direction direction) {
+    for (const languages::Row& row : languages::rows) {
+        if (row.direction == direction && std::string(row.english) == english) return row;
+    }
+    throw std::logic_error("no such row");
+}
+
+Bytes encoded(const languages::Row& row, const std::u32string& text) {
+    cli::EncodingStream stream(row);
+    cli::Utf8Output out(cli::Utf8Output::kInMemory);
+    stream.feed(text.data(), text.size(), out);
+    stream.finish(out);
+    return Bytes(out.data(), out.size());
+}
+
+// The reference: one stream, the whole text in one piece.
+Result decoded_at_once(const languages::Row& row, const Bytes& text) {
+    cli::DecodingStream stream(row);
+    cli::Utf8Input utf8;
+    cli::Utf8Output out(cli::Utf8Output::kInMemory);
+    cli::CharacterSink<cli::DecodingStream> sink{stream, out};
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    bool decoded = stream.decode_bytes(bytes, text.size(), utf8, sink, out);
+    if (decoded && sink.ok) {
+        decoded = utf8.finish();
+        if (decoded) sink.ok = stream.finish(out);
+    }
+    Result result{Bytes(out.data(), out.size()), ""};
+    if (!sink.ok) {
+        result.failure = "in: " + stream.failure_text();
+    } else if (!decoded) {
+        result.failure = "in: invalid UTF-8 at byte offset " + std::to_string(utf8.error_offset()) +
+                         ": " + utf8.error_reason();
+    }
+    return result;
+}
+
+class TemporaryFile {
+  public:
+    TemporaryFile() : file_(std::tmpfile()) {
+        if (!file_) throw std::runtime_error("no temporary file");
+    }
+    ~TemporaryFile() { std::fclose(file_); }
+    int fd() const { return fileno(file_); }
+    void rewind() const { lseek(fd(), 0, SEEK_SET); }
+
+  private:
+    std::FILE* file_;
+};
+
+Result decoded_in_pieces(const languages::Row& row, const Bytes& text, unsigned workers,
+                         std::size_t piece_size, std::size_t read_size) {
+    TemporaryFile input, output;
+    std::string error;
+    platform::system_io::write_all(input.fd(), text.data(), text.size(), error);
+    input.rewind();
+    cli::ParallelDecoding decoding(row, workers, piece_size);
+    check(decoding.started(), "the workers start");
+    const cli::ParallelOutcome outcome = decoding.run(input.fd(), "in", output.fd(), read_size);
+    output.rewind();
+    Result result{"", outcome.failure};
+    unsigned char buffer[4096];
+    for (long long got;
+         (got = platform::system_io::read_some(output.fd(), buffer, sizeof buffer, error)) > 0;)
+        result.output.append(reinterpret_cast<const char*>(buffer), std::size_t(got));
+    check(result.output.size() == outcome.written, "the bytes written are counted");
+    return result;
+}
+
+char32_t random_character(std::mt19937_64& random) {
+    switch (random() % 6) {
+        case 0:
+            return char32_t(random() % 0x80);
+        case 1:
+            return U" \n\t\u3000"[random() % 4];
+        case 2:
+            return char32_t(0x4E00 + random() % 0x5000);
+        case 3:
+            return char32_t(0x10000 + random() % 0x100000);
+        default:
+            return U"\u55b5\u5471!~ 0Oo"[random() % 9];
+    }
+}
+
+// Text in the language, then spoiled at random: bytes changed, cut out or
+// put in, among them blanks, syllable bytes and bytes UTF-8 never holds.
+Bytes random_text(const languages::Row& encoding, std::mt19937_64& random) {
+    std::u32string plain;
+    const std::size_t length = random() % 60;
+    for (std::size_t k = 0; k < length; ++k) plain += random_character(random);
+    Bytes text = encoded(encoding, plain);
+    if (random() % 8 == 0) text += Bytes(random() % 40, text.empty() ? ' ' : text[0]);
+    static const char stray[] = {' ', '0', 'O', '~', '\xe5', '\x96', '\xb5', '\xff', '\n', '1'};
+    const std::size_t changes = random() % 3 == 0 ? 0 : random() % 3;
+    for (std::size_t k = 0; k < changes && !text.empty(); ++k) {
+        const std::size_t at = random() % text.size();
+        const char byte = stray[random() % sizeof stray];
+        switch (random() % 3) {
+            case 0:
+                text[at] = byte;
+                break;
+            case 1:
+                text.erase(at, 1);
+                break;
+            default:
+                text.insert(text.begin() + std::ptrdiff_t(at), byte);
+        }
+    }
+    return text;
+}
+
+void pieces_decode_as_the_whole_text() {
+    std::mt19937_64 random(20261209);
+    const char* languages[] = {"bubble", "pigeon", "cat", "monkey"};
+    for (unsigned k = 0; k < 1000; ++k) {
+        const char* language = languages[k % 4];
+        const languages::Row& encoding = row_of(language, languages::Direction::encode);
+        const languages::Row& decoding = row_of(language, languages::Direction::decode);
+        const Bytes text = random_text(encoding, random);
+        const Result whole = decoded_at_once(decoding, text);
+        const Result pieces = decoded_in_pieces(decoding, text, 1 + unsigned(random() % 3),
+                                                1 + random() % 64, 1 + random() % 80);
+        check(pieces.failure == whole.failure, "the same message", k);
+        if (whole.failure.empty()) {
+            check(pieces.output == whole.output, "the same output", k);
+        } else {
+            check(whole.output.compare(0, pieces.output.size(), pieces.output) == 0,
+                  "what was written before the failure is the start of the output", k);
+        }
+    }
+}
+
+// Groups longer than a piece go on from worker to worker's turn as one text,
+// and their offsets count every character before them.
+void long_groups_and_their_offsets() {
+    const languages::Row& decoding = row_of("monkey", languages::Direction::decode);
+    const Bytes zero = "\xe5\x94\xa7\xe5\x94\xa7", one = "\xe5\x90\xb1\xe5\x90\xb1";
+    Bytes text = one + " " + one + one + " ";
+    for (int k = 0; k < 200; ++k) text += zero;
+    text += one + " " + one + " ";
+    // 23 ones in base 2: a number above U+10FFFF, whose first syllable
+    // takes character offsets 414 and 415.
+    Bytes too_large = text;
+    for (int k = 0; k < 23; ++k) too_large += one;
+    too_large += " " + one;
+    for (std::size_t piece_size : {1, 7, 64, 300}) {
+        for (const Bytes& case_text : {text, too_large}) {
+            const Result whole = decoded_at_once(decoding, case_text);
+            const Result pieces = decoded_in_pieces(decoding, case_text, 2, piece_size, 5);
+            check(pieces.failure == whole.failure && pieces.output.size() <= whole.output.size(),
+                  "a long group read across pieces", piece_size);
+            if (whole.failure.empty())
+                check(pieces.output == whole.output, "its output", piece_size);
+        }
+    }
+    const std::string failure = decoded_at_once(decoding, too_large).failure;
+    check(failure.find("character offset 414 ") != std::string::npos ||
+              failure.find("character offset 415 ") != std::string::npos,
+          "the number too large is named at its offset");
+}
+
+engine::Text text_of(const char32_t* text) {
+    return engine::Text(text, text + std::char_traits<char32_t>::length(text));
+}
+
+bool cuts_after(const std::vector<engine::Pass>& passes, unsigned char byte) {
+    const unsigned char text[] = {'a', byte, 'b'};
+    return cli::TextCuts(passes).last_cut(text, text + 3) == text + 2;
+}
+
+void only_blanks_no_pattern_reaches_are_cuts() {
+    const engine::Pass space_to_zero{text_of(U" "), text_of(U"0")};
+    const engine::Pass zero_to_space{text_of(U"0"), text_of(U" ")};
+    check(cuts_after({}, ' ') && cuts_after({}, '\n'), "a blank alone");
+    check(!cuts_after({}, 'x'), "no other character");
+    check(cuts_after({zero_to_space}, '0'), "a character replaced by a blank");
+    check(!cuts_after({zero_to_space, space_to_zero}, '0'), "a blank replaced again");
+    check(!cuts_after({{text_of(U"a "), text_of(U"1")}}, ' '), "a blank a pattern spans");
+    check(!cuts_after({{text_of(U" "), text_of(U"")}}, ' '), "a blank taken out");
+    check(!cuts_after({{text_of(U" "), text_of(U"  ")}}, ' '), "a blank made longer");
+}
+
+}  // namespace
+
+int main() {
+    pieces_decode_as_the_whole_text();
+    long_groups_and_their_offsets();
+    only_blanks_no_pattern_reaches_are_cuts();
+    return checks::exit_status();
+}
