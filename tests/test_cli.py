@@ -437,6 +437,68 @@ print(process.returncode, received, resource.getrusage(resource.RUSAGE_CHILDREN)
             assert peak_bytes < 24 << 20, (command, alias, peak_bytes)
 
 
+@pytest.fixture(scope="module")
+def plain():
+    """About 1 MB of text: its encoded forms take several pieces."""
+    rnd = random.Random("pieces")
+    parts = ["中文", "Hi\n", "\U0001f600", "语言 ", "\u3000", "a"]
+    return "".join(rnd.choice(parts) for _ in range(250000)).encode("utf-8")
+
+
+class TestDecodingInPieces:
+    """Large inputs are decoded in pieces side by side, files where they lie:
+    the output and every message must be those of the text read in one go."""
+
+    @pytest.mark.parametrize("alias", ALIASES)
+    def test_files_and_pipes_decode_alike(self, tmp_path, plain, alias):
+        encoded = mirelo_run(["encode", alias], plain).stdout
+        assert len(encoded) > 3 << 20
+        path = tmp_path / "text"
+        # A descriptor that does not stand at the start is read from where it stands.
+        path.write_bytes(b"\xff" * 999 + encoded)
+        with open(path, "rb") as source:
+            source.seek(999)
+            from_descriptor = subprocess.run([MIRELO, "decode", alias], stdin=source,
+                                             stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                             timeout=60)
+        path.write_bytes(encoded)
+        from_file = mirelo_run(["decode", alias, str(path)])
+        from_pipe = mirelo_run(["decode", alias], encoded)
+        for completed in (from_descriptor, from_file, from_pipe):
+            assert (completed.returncode, completed.stdout, completed.stderr) == (0, plain, b"")
+
+    @pytest.mark.parametrize("alias", ALIASES)
+    def test_errors_deep_in_a_file_name_their_offsets(self, tmp_path, plain, alias):
+        encoded = mirelo_run(["encode", alias], plain).stdout
+        # Past the first pieces, at the start of a group.
+        at = encoded.index(b" " if alias != "bubble" else b"0", len(encoded) * 2 // 3) + 1
+        characters = len(encoded[:at].decode("utf-8"))
+        cases = [(b"\xff", "invalid UTF-8 at byte offset %d: byte 0xFF" % at),
+                 ("X".encode("utf-8"), "the group at character offset %d " % characters)]
+        for bad, message in cases:
+            text = encoded[:at] + bad + encoded[at:]
+            path = tmp_path / "text"
+            path.write_bytes(text)
+            for completed in (mirelo_run(["decode", alias, str(path)]),
+                              mirelo_run(["decode", alias], text)):
+                assert completed.returncode == 1
+                assert message in error_text(completed), (alias, error_text(completed))
+
+    def test_an_error_is_reported_while_the_input_is_still_open(self):
+        process = subprocess.Popen([MIRELO, "decode", "cat"], stdin=subprocess.PIPE,
+                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        try:
+            process.stdin.write("喵X ".encode("utf-8"))
+            process.stdin.flush()
+            # A guard against hanging, not a speed limit.
+            assert process.wait(timeout=60) == 1
+            assert "is not a number in base 3" in process.stderr.read().decode("utf-8")
+        finally:
+            process.kill()
+            process.stdin.close()
+            process.wait()
+
+
 class TestErrors:
     def test_invalid_utf8_names_its_byte_offset(self):
         cases = [

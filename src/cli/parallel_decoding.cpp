@@ -8,6 +8,7 @@
 #include "cli/translation.hpp"
 #include "cli/utf8_input.hpp"
 #include "cli/utf8_output.hpp"
+#include "platform/file_view.hpp"
 #include "platform/system_io.hpp"
 #include "requests/language_passes.hpp"
 
@@ -21,7 +22,9 @@ constexpr unsigned kMostWorkers = 4;
 }  // namespace
 
 struct ParallelDecoding::Piece {
-    std::unique_ptr<unsigned char[]> bytes;
+    std::unique_ptr<unsigned char[]> bytes;  // where a read input goes
+    platform::FileView view;                 // or where the file is seen
+    const unsigned char* data = nullptr;     // in one or the other
     std::size_t size = 0;
     std::uint64_t sequence = 0;
     std::uint64_t text_at = 0;  // byte offset in the input where the worker's text began
@@ -91,13 +94,14 @@ void ParallelDecoding::decode_piece(Worker& worker) {
     if (piece.opens) worker.utf8.restart();
     CharacterSink<DecodingStream> sink{worker.stream, worker.out};
     bool decoded =
-        worker.stream.decode_bytes(piece.bytes.get(), piece.size, worker.utf8, sink, worker.out);
+        worker.stream.decode_bytes(piece.data, piece.size, worker.utf8, sink, worker.out);
     std::uint64_t characters = 0;
     if (decoded && sink.ok && piece.closes) {
         decoded = worker.utf8.finish();
         characters = worker.stream.position();
         if (decoded) sink.ok = worker.stream.finish(worker.out);
     }
+    worker.piece.view.release();
     write_in_turn(worker, decoded, sink.ok, characters);
 }
 
@@ -145,28 +149,61 @@ ParallelOutcome ParallelDecoding::run(int in_fd, const std::string& input_name, 
     input_name_ = input_name;
     out_fd_ = out_fd;
     std::string read_error;
-    bool read_failed = false;
-    for (;;) {
-        const std::size_t wanted = std::min(read_size, piece_size_ - gathered_size_);
-        const long long got = platform::system_io::read_some(
-            in_fd, gathered_.get() + gathered_size_, wanted, read_error);
-        if (got < 0) {
-            read_failed = true;
-            break;
-        }
-        gathered_size_ += std::size_t(got);
-        const bool at_end = got == 0;
-        const bool short_read = std::size_t(got) < wanted;
-        if ((at_end || short_read || gathered_size_ == piece_size_) && !send(at_end)) break;
-        if (at_end) break;
-        // The input is slow: what it gave goes out before the next wait.
-        if (short_read) drain();
-    }
+    std::uint64_t offset = 0, remaining = 0;
+    // Files that say they are empty may still give bytes when read, as the
+    // system's own files do.
+    const bool read = platform::FileView::rest_of_file(in_fd, offset, remaining) && remaining > 0
+                          ? see_file(in_fd, offset, remaining, read_size, read_error)
+                          : read_input(in_fd, read_size, read_error);
     drain();
     std::lock_guard<std::mutex> lock(mutex_);
     ParallelOutcome outcome{failure_, written_};
-    if (outcome.failure.empty() && read_failed) outcome.failure = input_name + ": " + read_error;
+    if (outcome.failure.empty() && !read) outcome.failure = input_name + ": " + read_error;
     return outcome;
+}
+
+bool ParallelDecoding::see_file(int fd, std::uint64_t offset, std::uint64_t remaining,
+                                std::size_t read_size, std::string& error) {
+    const std::uint64_t end = offset + remaining;
+    std::uint64_t at = offset;
+    while (at < end) {
+        const std::size_t length = std::size_t(std::min<std::uint64_t>(piece_size_, end - at));
+        platform::FileView view;
+        if (!view.see(fd, at, length)) {
+            // What the system will not show can still be read.
+            platform::FileView::move_to(fd, at);
+            gathered_at_ = at - offset;
+            return read_input(fd, read_size, error);
+        }
+        const unsigned char* const begin = view.data();
+        const unsigned char* const cut =
+            at + length == end ? begin + length : cuts_.last_cut(begin, begin + length);
+        const std::size_t taken = cut != nullptr ? std::size_t(cut - begin) : length;
+        Worker* const worker = next_worker();
+        if (worker == nullptr) break;
+        worker->piece.view = std::move(view);
+        worker->piece.data = begin;
+        start(*worker, taken, cut != nullptr, at - offset);
+        at += taken;
+    }
+    platform::FileView::move_to(fd, at);
+    return true;
+}
+
+bool ParallelDecoding::read_input(int fd, std::size_t read_size, std::string& error) {
+    for (;;) {
+        const std::size_t wanted = std::min(read_size, piece_size_ - gathered_size_);
+        const long long got =
+            platform::system_io::read_some(fd, gathered_.get() + gathered_size_, wanted, error);
+        if (got < 0) return false;
+        gathered_size_ += std::size_t(got);
+        const bool at_end = got == 0;
+        const bool short_read = std::size_t(got) < wanted;
+        if ((at_end || short_read || gathered_size_ == piece_size_) && !send(at_end)) return true;
+        if (at_end) return true;
+        // The input is slow: what it gave goes out, or fails, before the next wait.
+        if (short_read && !drain()) return true;
+    }
 }
 
 bool ParallelDecoding::send(bool at_end) {
@@ -181,39 +218,49 @@ bool ParallelDecoding::send(bool at_end) {
 }
 
 bool ParallelDecoding::hand_over(std::size_t cut, bool closes) {
-    Worker* const worker =
-        open_text_ != nullptr ? open_text_ : workers_[next_worker_++ % workers_.size()].get();
-    {
-        std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [&] { return !worker->busy || !failure_.empty(); });
-        if (!failure_.empty()) return false;
-    }
+    Worker* const worker = next_worker();
+    if (worker == nullptr) return false;
     Piece& piece = worker->piece;
     std::swap(piece.bytes, gathered_);
     const std::size_t rest = gathered_size_ - cut;
     std::memcpy(gathered_.get(), piece.bytes.get() + cut, rest);
-    piece.size = cut;
-    piece.sequence = sequence_++;
-    piece.opens = open_text_ == nullptr;
-    if (piece.opens) piece.text_at = gathered_at_;
-    piece.closes = closes;
-    open_text_ = closes ? nullptr : worker;
+    piece.data = piece.bytes.get();
+    start(*worker, cut, closes, gathered_at_);
     gathered_at_ += cut;
     gathered_size_ = rest;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        worker->busy = true;
-    }
-    changed_.notify_all();
     return true;
 }
 
-void ParallelDecoding::drain() {
+ParallelDecoding::Worker* ParallelDecoding::next_worker() {
+    Worker* const worker =
+        open_text_ != nullptr ? open_text_ : workers_[rotation_++ % workers_.size()].get();
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return !worker->busy || !failure_.empty(); });
+    return failure_.empty() ? worker : nullptr;
+}
+
+void ParallelDecoding::start(Worker& worker, std::size_t size, bool closes, std::uint64_t at) {
+    Piece& piece = worker.piece;
+    piece.size = size;
+    piece.sequence = sequence_++;
+    piece.opens = open_text_ == nullptr;
+    if (piece.opens) piece.text_at = at;
+    piece.closes = closes;
+    open_text_ = closes ? nullptr : &worker;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        worker.busy = true;
+    }
+    changed_.notify_all();
+}
+
+bool ParallelDecoding::drain() {
     std::unique_lock<std::mutex> lock(mutex_);
     changed_.wait(lock, [&] {
         return std::none_of(workers_.begin(), workers_.end(),
                             [](const std::unique_ptr<Worker>& worker) { return worker->busy; });
     });
+    return failure_.empty();
 }
 
 }  // namespace cli

@@ -2,6 +2,7 @@
 // that decode alone; each worker decodes its pieces with a stream of its own,
 // and the workers write their results in the order of the pieces. A stretch
 // with no place to cut goes to one worker, piece after piece, as one text.
+// A regular file is seen in memory where it lies rather than copied by reads.
 #pragma once
 
 #include <condition_variable>
@@ -55,14 +56,26 @@ class ParallelDecoding {
     void write_in_turn(Worker& worker, bool decoded, bool read, std::uint64_t characters);
     // `characters`: those of the worker's text, when the piece closes it.
     void write_output(Worker& worker, std::unique_lock<std::mutex>& lock, std::uint64_t characters);
-    // Hands the first `cut` gathered bytes to the next worker, or to the one
-    // whose text goes on; false once the decoding has failed.
-    bool hand_over(std::size_t cut, bool closes);
+    // Pieces seen where they lie in a regular file, from `offset` on; if the
+    // system will not show them, the rest is read. False when a read failed.
+    bool see_file(int fd, std::uint64_t offset, std::uint64_t remaining, std::size_t read_size,
+                  std::string& error);
+    // Pieces read into buffers, `read_size` bytes a call; false when a read failed.
+    bool read_input(int fd, std::size_t read_size, std::string& error);
     // Hands over what was gathered up to its last cut (all of it at the end);
     // false once the decoding has failed.
     bool send(bool at_end);
-    // Waits until every worker is idle.
-    void drain();
+    // Hands the first `cut` gathered bytes to the next worker; false once
+    // the decoding has failed.
+    bool hand_over(std::size_t cut, bool closes);
+    // The worker for the next piece, once idle: the one whose text goes on,
+    // or the next in turn; null once the decoding has failed.
+    Worker* next_worker();
+    // Gives the worker its piece of `size` bytes, which lies `at` bytes into
+    // the input, and its place in the order.
+    void start(Worker& worker, std::size_t size, bool closes, std::uint64_t at);
+    // Waits until every worker is idle; false once the decoding has failed.
+    bool drain();
 
     const TextCuts cuts_;
     const std::size_t piece_size_;
@@ -72,9 +85,9 @@ class ParallelDecoding {
     std::unique_ptr<unsigned char[]> gathered_;  // read, not yet handed over
     std::size_t gathered_size_ = 0;
     std::uint64_t gathered_at_ = 0;  // its byte offset in the input
-    std::size_t next_worker_ = 0;
-    Worker* open_text_ = nullptr;  // the worker whose text continues, if any
-    std::uint64_t sequence_ = 0;   // pieces handed over
+    std::size_t rotation_ = 0;       // pieces handed out in turn
+    Worker* open_text_ = nullptr;    // the worker whose text continues, if any
+    std::uint64_t sequence_ = 0;     // pieces handed over
 
     std::mutex mutex_;
     std::condition_variable changed_;

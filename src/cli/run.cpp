@@ -9,6 +9,7 @@
 #include "cli/usage.hpp"
 #include "cli/utf8_input.hpp"
 #include "cli/utf8_output.hpp"
+#include "platform/file_view.hpp"
 #include "platform/system_io.hpp"
 
 namespace cli {
@@ -90,6 +91,10 @@ int translate(Translator& translator, const Input& input, std::size_t chunk_size
 }
 
 int decode_in_parallel(ParallelDecoding& decoding, const Input& input, std::size_t read_size) {
+    static std::string shrank;
+    shrank = "mirelo: " + input.name +
+             ": the file shrank while it was read: the output is incomplete, discard it\n";
+    platform::FileView::exit_on_fault(shrank.c_str(), kBadInput);
     const platform::system_io::Retraction retraction(platform::system_io::kStandardOutput);
     const ParallelOutcome outcome =
         decoding.run(input.fd, input.name, platform::system_io::kStandardOutput, read_size);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "checks.hpp"
@@ -15,7 +16,9 @@
 #include "platform/system_io.hpp"
 
 #ifdef _WIN32
+#include <fcntl.h>
 #include <io.h>
+#define close _close
 #define fileno _fileno
 #define lseek _lseeki64
 #else
@@ -82,15 +85,69 @@ class TemporaryFile {
     std::FILE* file_;
 };
 
+// A pipe whose writer hands the text over in pieces of random sizes, so that
+// reads come back short.
+class FedPipe {
+  public:
+    FedPipe(const Bytes& text, std::mt19937_64& random) {
+        int ends[2];
+#ifdef _WIN32
+        if (_pipe(ends, 1 << 16, _O_BINARY) != 0) throw std::runtime_error("no pipe");
+#else
+        if (pipe(ends) != 0) throw std::runtime_error("no pipe");
+#endif
+        read_end_ = ends[0];
+        std::vector<std::size_t> sizes;
+        for (std::size_t left = text.size(); left != 0;) {
+            sizes.push_back(std::min(left, std::size_t(1 + random() % 100)));
+            left -= sizes.back();
+        }
+        writer_ = std::thread([text, sizes, write_end = ends[1]] {
+            std::string error;
+            std::size_t at = 0;
+            for (std::size_t size : sizes) {
+                platform::system_io::write_all(write_end, text.data() + at, size, error);
+                at += size;
+            }
+            close(write_end);
+        });
+    }
+    ~FedPipe() {
+        writer_.join();
+        close(read_end_);
+    }
+    int fd() const {
+        return read_end_;
+    }
+
+  private:
+    int read_end_;
+    std::thread writer_;
+};
+
+enum class Input { file, pipe };
+
 Result decoded_in_pieces(const languages::Row& row, const Bytes& text, unsigned workers,
-                         std::size_t piece_size, std::size_t read_size) {
-    TemporaryFile input, output;
+                         std::size_t piece_size, std::size_t read_size, Input input,
+                         std::mt19937_64& random) {
+    TemporaryFile file, output;
+    // The file is read from where its descriptor stands, past bytes before.
+    const Bytes before(random() % 5000, '\xff');
     std::string error;
-    platform::system_io::write_all(input.fd(), text.data(), text.size(), error);
-    input.rewind();
+    platform::system_io::write_all(file.fd(), before.data(), before.size(), error);
+    platform::system_io::write_all(file.fd(), text.data(), text.size(), error);
+    lseek(file.fd(), long(before.size()), SEEK_SET);
+    // The texts fit in a pipe's buffer: the writer never waits for a
+    // decoding that stopped early.
+    FedPipe pipe(input == Input::pipe ? text : Bytes(), random);
     cli::ParallelDecoding decoding(row, workers, piece_size);
     check(decoding.started(), "the workers start");
-    const cli::ParallelOutcome outcome = decoding.run(input.fd(), "in", output.fd(), read_size);
+    const cli::ParallelOutcome outcome =
+        decoding.run(input == Input::pipe ? pipe.fd() : file.fd(), "in", output.fd(), read_size);
+    if (input == Input::file && outcome.failure.empty()) {
+        const auto at = lseek(file.fd(), 0, SEEK_CUR);
+        check(at == lseek(file.fd(), 0, SEEK_END), "the file is read to its end");
+    }
     output.rewind();
     Result result{"", outcome.failure};
     unsigned char buffer[4096];
@@ -152,8 +209,10 @@ void pieces_decode_as_the_whole_text() {
         const languages::Row& decoding = row_of(language, languages::Direction::decode);
         const Bytes text = random_text(encoding, random);
         const Result whole = decoded_at_once(decoding, text);
-        const Result pieces = decoded_in_pieces(decoding, text, 1 + unsigned(random() % 3),
-                                                1 + random() % 64, 1 + random() % 80);
+        const Input input = k % 8 < 4 ? Input::file : Input::pipe;
+        const Result pieces =
+            decoded_in_pieces(decoding, text, 1 + unsigned(random() % 3), 1 + random() % 64,
+                              1 + random() % 80, input, random);
         check(pieces.failure == whole.failure, "the same message", k);
         if (whole.failure.empty()) {
             check(pieces.output == whole.output, "the same output", k);
@@ -177,10 +236,13 @@ void long_groups_and_their_offsets() {
     Bytes too_large = text;
     for (int k = 0; k < 23; ++k) too_large += one;
     too_large += " " + one;
+    std::mt19937_64 random(414);
     for (std::size_t piece_size : {1, 7, 64, 300}) {
         for (const Bytes& case_text : {text, too_large}) {
             const Result whole = decoded_at_once(decoding, case_text);
-            const Result pieces = decoded_in_pieces(decoding, case_text, 2, piece_size, 5);
+            const Result pieces =
+                decoded_in_pieces(decoding, case_text, 2, piece_size, 5,
+                                  piece_size % 2 ? Input::file : Input::pipe, random);
             check(pieces.failure == whole.failure && pieces.output.size() <= whole.output.size(),
                   "a long group read across pieces", piece_size);
             if (whole.failure.empty())

@@ -9,8 +9,14 @@
 
 #include "checks.hpp"
 #include "icons/ico_picture.hpp"
+#include "platform/file_view.hpp"
 #include "platform/memory.hpp"
 #include "platform/rules.hpp"
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -328,6 +334,75 @@ void pages_faulted_ahead_keep_every_byte() {
     }
 }
 
+#ifndef _WIN32
+// A view shows the file's bytes from any offset, and the rest of a file is
+// counted from where its descriptor stands; pipes have no rest to see.
+void files_are_seen_from_any_offset() {
+    std::FILE* const file = std::tmpfile();
+    check(file != nullptr, "a temporary file");
+    if (!file) return;
+    const int fd = fileno(file);
+    std::string bytes;
+    for (std::size_t i = 0; i < 3 * 4096 + 100; ++i) bytes += char(pattern_at(i));
+    check(write(fd, bytes.data(), bytes.size()) == ssize_t(bytes.size()), "written");
+    lseek(fd, 5000, SEEK_SET);
+    std::uint64_t offset = 0, remaining = 0;
+    check(platform::FileView::rest_of_file(fd, offset, remaining) && offset == 5000 &&
+              remaining == bytes.size() - 5000,
+          "the rest of a file");
+    for (std::uint64_t from : {std::uint64_t(0), std::uint64_t(1), std::uint64_t(4095),
+                               std::uint64_t(4096), std::uint64_t(9000)}) {
+        platform::FileView view;
+        const std::size_t length = bytes.size() - std::size_t(from);
+        check(view.see(fd, from, length) && view.size() == length &&
+                  std::memcmp(view.data(), bytes.data() + from, length) == 0,
+              "a view holds the file's bytes", from);
+        platform::FileView moved = std::move(view);
+        check(view.data() == nullptr && moved.size() == length, "a view moves", from);
+    }
+    platform::FileView::move_to(fd, 7);
+    check(lseek(fd, 0, SEEK_CUR) == 7, "the descriptor moves");
+    std::fclose(file);
+    int ends[2];
+    check(pipe(ends) == 0, "a pipe");
+    check(!platform::FileView::rest_of_file(ends[0], offset, remaining), "no rest in a pipe");
+    close(ends[0]);
+    close(ends[1]);
+}
+
+// A file cut short under its view: the process says so and ends with the
+// status given, rather than dying of the fault.
+void a_file_that_shrinks_ends_the_process_with_a_message() {
+    std::FILE* const file = std::tmpfile();
+    check(file != nullptr, "a temporary file");
+    if (!file) return;
+    const int fd = fileno(file);
+    const std::string bytes(3 * 4096, 'x');
+    check(write(fd, bytes.data(), bytes.size()) == ssize_t(bytes.size()), "written");
+    int message[2];
+    check(pipe(message) == 0, "a pipe for the message");
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(message[1], 2);
+        platform::FileView::exit_on_fault("the file shrank\n", 42);
+        platform::FileView view;
+        if (!view.see(fd, 0, bytes.size())) _exit(1);
+        if (ftruncate(fd, 0) != 0) _exit(2);
+        const volatile unsigned char last = view.data()[bytes.size() - 1];
+        _exit(last == 'x' ? 3 : 4);
+    }
+    close(message[1]);
+    char said[64] = {};
+    const ssize_t length = read(message[0], said, sizeof said - 1);
+    close(message[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    check(WIFEXITED(status) && WEXITSTATUS(status) == 42, "the given status");
+    check(length > 0 && std::string(said) == "the file shrank\n", "the given message");
+    std::fclose(file);
+}
+#endif
+
 int main() {
     windows_folder_is_temp_with_the_name_appended();
     posix_folder_prefers_the_runtime_directory();
@@ -339,5 +414,9 @@ int main() {
     the_largest_picture_is_chosen();
     base64_matches_the_standard_vectors();
     pages_faulted_ahead_keep_every_byte();
+#ifndef _WIN32
+    files_are_seen_from_any_offset();
+    a_file_that_shrinks_ends_the_process_with_a_message();
+#endif
     return checks::exit_status();
 }

@@ -1,0 +1,44 @@
+// Part of a regular file seen in memory, read without copying it: the
+// command line decodes large files this way instead of reading them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace platform {
+
+class FileView {
+  public:
+    // Where the descriptor stands in a regular file and how many bytes
+    // follow; false for other inputs (pipes, terminals, devices) and on
+    // systems where views are not used.
+    static bool rest_of_file(int fd, std::uint64_t& offset, std::uint64_t& remaining);
+    // Once every byte up to `offset` has been used: the descriptor moves
+    // there, as if they had been read.
+    static void move_to(int fd, std::uint64_t offset);
+    // A file that shrinks while it is seen makes the next access fault: the
+    // process then writes `message` to standard error and exits with
+    // `status`. Call before the first view.
+    static void exit_on_fault(const char* message, int status);
+
+    FileView() = default;
+    ~FileView() { release(); }
+    FileView(FileView&& other) noexcept;
+    FileView& operator=(FileView&& other) noexcept;
+    FileView(const FileView&) = delete;
+    FileView& operator=(const FileView&) = delete;
+
+    // Sees `length` bytes from `offset` (length > 0); false if the system refuses.
+    bool see(int fd, std::uint64_t offset, std::size_t length);
+    void release();
+    const unsigned char* data() const { return data_; }
+    std::size_t size() const { return size_; }
+
+  private:
+    void* base_ = nullptr;  // as the system mapped it, from a page boundary
+    std::size_t mapped_ = 0;
+    const unsigned char* data_ = nullptr;
+    std::size_t size_ = 0;
+};
+
+}  // namespace platform
