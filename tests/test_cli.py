@@ -445,9 +445,28 @@ def plain():
     return "".join(rnd.choice(parts) for _ in range(250000)).encode("utf-8")
 
 
-class TestDecodingInPieces:
-    """Large inputs are decoded in pieces side by side, files where they lie:
-    the output and every message must be those of the text read in one go."""
+class TestTranslationInPieces:
+    """Large inputs are translated in pieces side by side, files where they
+    lie: the output and every message must be those of the text read in one
+    go."""
+
+    @pytest.mark.parametrize("name, alias, encode_label, decode_label", LANGUAGES)
+    def test_files_and_pipes_encode_as_the_window_does(self, window, tmp_path, plain, name,
+                                                       alias, encode_label, decode_label):
+        expected = window(encode_label, plain.decode("utf-8")).encode("utf-8")
+        path = tmp_path / "text"
+        path.write_bytes(plain)
+        for completed in (mirelo_run(["encode", name, str(path)]),
+                          mirelo_run(["encode", alias], plain)):
+            assert (completed.returncode, completed.stderr) == (0, b"")
+            assert completed.stdout == expected, alias
+        # A sequence cut short by the next character, far into the input.
+        at = plain.index(b"\n", len(plain) * 2 // 3) + 1
+        path.write_bytes(plain[:at] + b"\xe4\xb8" + plain[at:])
+        completed = mirelo_run(["encode", alias, str(path)])
+        assert completed.returncode == 1
+        assert ("invalid UTF-8 at byte offset %d: byte 0x%02X cannot continue the sequence "
+                "started by 0xE4" % (at, plain[at])) in error_text(completed)
 
     @pytest.mark.parametrize("alias", ALIASES)
     def test_files_and_pipes_decode_alike(self, tmp_path, plain, alias):

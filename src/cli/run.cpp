@@ -4,7 +4,7 @@
 
 #include "cli/detection.hpp"
 #include "cli/options.hpp"
-#include "cli/parallel_decoding.hpp"
+#include "cli/parallel_translation.hpp"
 #include "cli/translation.hpp"
 #include "cli/usage.hpp"
 #include "cli/utf8_input.hpp"
@@ -90,14 +90,15 @@ int translate(Translator& translator, const Input& input, std::size_t chunk_size
     return kBadInput;
 }
 
-int decode_in_parallel(ParallelDecoding& decoding, const Input& input, std::size_t read_size) {
+int translate_in_parallel(ParallelTranslation& translation, const Input& input,
+                          std::size_t read_size) {
     static std::string shrank;
     shrank = "mirelo: " + input.name +
              ": the file shrank while it was read: the output is incomplete, discard it\n";
     platform::FileView::exit_on_fault(shrank.c_str(), kBadInput);
     const platform::system_io::Retraction retraction(platform::system_io::kStandardOutput);
     const ParallelOutcome outcome =
-        decoding.run(input.fd, input.name, platform::system_io::kStandardOutput, read_size);
+        translation.run(input.fd, input.name, platform::system_io::kStandardOutput, read_size);
     if (outcome.failure.empty()) return kSuccess;
     report(outcome.failure);
     abandon_output(outcome.written, retraction);
@@ -105,16 +106,19 @@ int decode_in_parallel(ParallelDecoding& decoding, const Input& input, std::size
 }
 
 int translate(const Invocation& invocation, const Input& input) {
+    if (invocation.action == Action::encode || invocation.action == Action::decode) {
+        const languages::Row& row = *invocation.row;
+        if (const unsigned workers = ParallelTranslation::workers_for(row)) {
+            ParallelTranslation translation(row, workers, ParallelTranslation::piece_size_for(row));
+            if (translation.started())
+                return translate_in_parallel(translation, input, invocation.chunk_size);
+        }
+    }
     if (invocation.action == Action::encode) {
         EncodingStream stream(*invocation.row);
         return translate(stream, input, invocation.chunk_size);
     }
     if (invocation.action == Action::decode) {
-        if (const unsigned workers = ParallelDecoding::workers_for(*invocation.row)) {
-            ParallelDecoding decoding(*invocation.row, workers, ParallelDecoding::kPieceSize);
-            if (decoding.started())
-                return decode_in_parallel(decoding, input, invocation.chunk_size);
-        }
         DecodingStream stream(*invocation.row);
         return translate(stream, input, invocation.chunk_size);
     }

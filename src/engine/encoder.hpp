@@ -28,6 +28,14 @@ class Encoder {
         first_ = true;
     }
 
+    // Goes on as if some characters had been encoded already: where every
+    // pattern is one character long, what follows is written as it would be
+    // after them, whatever they were.
+    void restart_after_first() {
+        state_ = ReplaceChain::kStart;
+        first_ = false;
+    }
+
     // Past a text's first character, with no pass part-way through a match:
     // the next character's output is its blank and digits through the passes
     // alone, which a caller may then write by other means.

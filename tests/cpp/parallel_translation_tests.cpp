@@ -1,15 +1,18 @@
-// Unit tests of decoding on several processors: for any text, cut into pieces
-// of any size and read in any steps, the output and the message are those of
-// one stream decoding the whole text at once; and only blanks that no pattern
-// can reach are taken as places to cut.
+// Unit tests of translation on several processors: for any text, cut into
+// pieces of any size and read in any steps, the output and the message are
+// those of one stream translating the whole text at once; decoding cuts only
+// after blanks that no pattern can reach, encoding only between characters
+// and only where every pattern is one character long.
 #include <cstdio>
+#include <initializer_list>
 #include <random>
 #include <string>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "checks.hpp"
-#include "cli/parallel_decoding.hpp"
+#include "cli/parallel_translation.hpp"
 #include "cli/translation.hpp"
 #include "cli/utf8_input.hpp"
 #include "cli/utf8_output.hpp"
@@ -50,14 +53,25 @@ Bytes encoded(const languages::Row& row, const std::u32string& text) {
     return Bytes(out.data(), out.size());
 }
 
+Bytes utf8_of(const std::u32string& text) {
+    cli::Utf8Output out(cli::Utf8Output::kInMemory);
+    for (char32_t c : text) out.put(c);
+    return Bytes(out.data(), out.size());
+}
+
 // The reference: one stream, the whole text in one piece.
-Result decoded_at_once(const languages::Row& row, const Bytes& text) {
-    cli::DecodingStream stream(row);
+template <typename Stream>
+Result translated_at_once(const languages::Row& row, const Bytes& text) {
+    Stream stream(row);
     cli::Utf8Input utf8;
     cli::Utf8Output out(cli::Utf8Output::kInMemory);
-    cli::CharacterSink<cli::DecodingStream> sink{stream, out};
+    cli::CharacterSink<Stream> sink{stream, out};
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-    bool decoded = stream.decode_bytes(bytes, text.size(), utf8, sink, out);
+    bool decoded = false;
+    if constexpr (std::is_same_v<Stream, cli::DecodingStream>)
+        decoded = stream.decode_bytes(bytes, text.size(), utf8, sink, out);
+    else
+        decoded = utf8.decode(bytes, text.size(), sink);
     if (decoded && sink.ok) {
         decoded = utf8.finish();
         if (decoded) sink.ok = stream.finish(out);
@@ -70,6 +84,12 @@ Result decoded_at_once(const languages::Row& row, const Bytes& text) {
                          ": " + utf8.error_reason();
     }
     return result;
+}
+
+Result translated_at_once(const languages::Row& row, const Bytes& text) {
+    return row.direction == languages::Direction::decode
+               ? translated_at_once<cli::DecodingStream>(row, text)
+               : translated_at_once<cli::EncodingStream>(row, text);
 }
 
 class TemporaryFile {
@@ -127,9 +147,9 @@ class FedPipe {
 
 enum class Input { file, pipe };
 
-Result decoded_in_pieces(const languages::Row& row, const Bytes& text, unsigned workers,
-                         std::size_t piece_size, std::size_t read_size, Input input,
-                         std::mt19937_64& random) {
+Result translated_in_pieces(const languages::Row& row, const Bytes& text, unsigned workers,
+                            std::size_t piece_size, std::size_t read_size, Input input,
+                            std::mt19937_64& random) {
     TemporaryFile file, output;
     // The file is read from where its descriptor stands, past bytes before.
     const Bytes before(random() % 5000, '\xff');
@@ -138,12 +158,12 @@ Result decoded_in_pieces(const languages::Row& row, const Bytes& text, unsigned 
     platform::system_io::write_all(file.fd(), text.data(), text.size(), error);
     lseek(file.fd(), long(before.size()), SEEK_SET);
     // The texts fit in a pipe's buffer: the writer never waits for a
-    // decoding that stopped early.
+    // translation that stopped early.
     FedPipe pipe(input == Input::pipe ? text : Bytes(), random);
-    cli::ParallelDecoding decoding(row, workers, piece_size);
-    check(decoding.started(), "the workers start");
+    cli::ParallelTranslation translation(row, workers, piece_size);
+    check(translation.started(), "the workers start");
     const cli::ParallelOutcome outcome =
-        decoding.run(input == Input::pipe ? pipe.fd() : file.fd(), "in", output.fd(), read_size);
+        translation.run(input == Input::pipe ? pipe.fd() : file.fd(), "in", output.fd(), read_size);
     if (input == Input::file && outcome.failure.empty()) {
         const auto at = lseek(file.fd(), 0, SEEK_CUR);
         check(at == lseek(file.fd(), 0, SEEK_END), "the file is read to its end");
@@ -173,13 +193,16 @@ char32_t random_character(std::mt19937_64& random) {
     }
 }
 
-// Text in the language, then spoiled at random: bytes changed, cut out or
-// put in, among them blanks, syllable bytes and bytes UTF-8 never holds.
-Bytes random_text(const languages::Row& encoding, std::mt19937_64& random) {
+// Text, in the language for decoding, then spoiled at random: bytes changed,
+// cut out or put in, among them blanks, syllable bytes and bytes UTF-8 never
+// holds.
+Bytes random_text(const languages::Row& row, std::mt19937_64& random) {
     std::u32string plain;
     const std::size_t length = random() % 60;
     for (std::size_t k = 0; k < length; ++k) plain += random_character(random);
-    Bytes text = encoded(encoding, plain);
+    Bytes text = row.direction == languages::Direction::decode
+                     ? encoded(row_of(row.english, languages::Direction::encode), plain)
+                     : utf8_of(plain);
     if (random() % 8 == 0) text += Bytes(random() % 40, text.empty() ? ' ' : text[0]);
     static const char stray[] = {' ', '0', 'O', '~', '\xe5', '\x96', '\xb5', '\xff', '\n', '1'};
     const std::size_t changes = random() % 3 == 0 ? 0 : random() % 3;
@@ -200,19 +223,17 @@ Bytes random_text(const languages::Row& encoding, std::mt19937_64& random) {
     return text;
 }
 
-void pieces_decode_as_the_whole_text() {
+void pieces_translate_as_the_whole_text() {
     std::mt19937_64 random(20261209);
-    const char* languages[] = {"bubble", "pigeon", "cat", "monkey"};
-    for (unsigned k = 0; k < 1000; ++k) {
-        const char* language = languages[k % 4];
-        const languages::Row& encoding = row_of(language, languages::Direction::encode);
-        const languages::Row& decoding = row_of(language, languages::Direction::decode);
-        const Bytes text = random_text(encoding, random);
-        const Result whole = decoded_at_once(decoding, text);
-        const Input input = k % 8 < 4 ? Input::file : Input::pipe;
+    for (unsigned k = 0; k < 1200; ++k) {
+        const languages::Row& row =
+            languages::rows[k % (sizeof languages::rows / sizeof languages::rows[0])];
+        const Bytes text = random_text(row, random);
+        const Result whole = translated_at_once(row, text);
+        const Input input = k % 16 < 8 ? Input::file : Input::pipe;
         const Result pieces =
-            decoded_in_pieces(decoding, text, 1 + unsigned(random() % 3), 1 + random() % 64,
-                              1 + random() % 80, input, random);
+            translated_in_pieces(row, text, 1 + unsigned(random() % 3), 1 + random() % 64,
+                                 1 + random() % 80, input, random);
         check(pieces.failure == whole.failure, "the same message", k);
         if (whole.failure.empty()) {
             check(pieces.output == whole.output, "the same output", k);
@@ -239,17 +260,17 @@ void long_groups_and_their_offsets() {
     std::mt19937_64 random(414);
     for (std::size_t piece_size : {1, 7, 64, 300}) {
         for (const Bytes& case_text : {text, too_large}) {
-            const Result whole = decoded_at_once(decoding, case_text);
+            const Result whole = translated_at_once(decoding, case_text);
             const Result pieces =
-                decoded_in_pieces(decoding, case_text, 2, piece_size, 5,
-                                  piece_size % 2 ? Input::file : Input::pipe, random);
+                translated_in_pieces(decoding, case_text, 2, piece_size, 5,
+                                     piece_size % 2 ? Input::file : Input::pipe, random);
             check(pieces.failure == whole.failure && pieces.output.size() <= whole.output.size(),
                   "a long group read across pieces", piece_size);
             if (whole.failure.empty())
                 check(pieces.output == whole.output, "its output", piece_size);
         }
     }
-    const std::string failure = decoded_at_once(decoding, too_large).failure;
+    const std::string failure = translated_at_once(decoding, too_large).failure;
     check(failure.find("character offset 414 ") != std::string::npos ||
               failure.find("character offset 415 ") != std::string::npos,
           "the number too large is named at its offset");
@@ -261,7 +282,15 @@ engine::Text text_of(const char32_t* text) {
 
 bool cuts_after(const std::vector<engine::Pass>& passes, unsigned char byte) {
     const unsigned char text[] = {'a', byte, 'b'};
-    return cli::TextCuts(passes).last_cut(text, text + 3) == text + 2;
+    return cli::TextCuts::after_blanks(passes).last_cut(text, text + 3) == text + 2;
+}
+
+// Where a text is cut last for encoding, as an offset (-1 for nowhere).
+long last_character_cut(const std::vector<engine::Pass>& passes,
+                        std::initializer_list<unsigned char> text) {
+    const unsigned char* const cut =
+        cli::TextCuts::between_characters(2, passes).last_cut(text.begin(), text.end());
+    return cut ? long(cut - text.begin()) : -1;
 }
 
 void only_blanks_no_pattern_reaches_are_cuts() {
@@ -276,11 +305,30 @@ void only_blanks_no_pattern_reaches_are_cuts() {
     check(!cuts_after({{text_of(U" "), text_of(U"  ")}}, ' '), "a blank made longer");
 }
 
+void characters_are_cuts_where_each_is_written_alone() {
+    const std::vector<engine::Pass> single{{text_of(U"1"), text_of(U"\u55b5\u55b5")}};
+    check(last_character_cut(single, {'a', 0xE4, 0xB8, 0xAD, 'b'}) == 4,
+          "before the last character");
+    check(last_character_cut({}, {'a', 'b'}) == 1, "no pass at all");
+    check(last_character_cut(single, {0xE4, 0xB8, 0xAD, 0xE4, 0xB8}) == 3,
+          "never inside a character");
+    check(last_character_cut(single, {0xE4, 0xB8, 0xAD}) == -1, "one character is no cut");
+    check(last_character_cut(single, {'a', 0xE5, 'b', 0x80}) == 1,
+          "never after a sequence the next byte may break");
+    check(last_character_cut({{text_of(U"1"), text_of(U"x")}, {text_of(U"x "), text_of(U"y")}},
+                             {'a', 'b', 'c'}) == -1,
+          "none where a longer pattern can match");
+    check(last_character_cut({{text_of(U"1"), text_of(U"x")}, {text_of(U"2 "), text_of(U"y")}},
+                             {'a', 'b', 'c'}) == 2,
+          "a longer pattern of what the text never holds");
+}
+
 }  // namespace
 
 int main() {
-    pieces_decode_as_the_whole_text();
+    pieces_translate_as_the_whole_text();
     long_groups_and_their_offsets();
     only_blanks_no_pattern_reaches_are_cuts();
+    characters_are_cuts_where_each_is_written_alone();
     return checks::exit_status();
 }

@@ -1,8 +1,9 @@
-// Decoding on several processors. The input is cut after blanks into pieces
-// that decode alone; each worker decodes its pieces with a stream of its own,
-// and the workers write their results in the order of the pieces. A stretch
-// with no place to cut goes to one worker, piece after piece, as one text.
-// A regular file is seen in memory where it lies rather than copied by reads.
+// Translation on several processors. The input is cut into pieces that
+// translate alone (see TextCuts); each worker translates its pieces with a
+// stream of its own, and the workers write their results in the order of the
+// pieces. A stretch with no place to cut goes to one worker, piece after
+// piece, as one text. A regular file is seen in memory where it lies rather
+// than copied by reads.
 #pragma once
 
 #include <condition_variable>
@@ -13,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/piece_work.hpp"
 #include "cli/text_cuts.hpp"
 #include "requests/languages.hpp"
 
@@ -23,20 +25,21 @@ struct ParallelOutcome {
     std::uint64_t written = 0;  // bytes written to the output
 };
 
-class ParallelDecoding {
+class ParallelTranslation {
   public:
-    // How many workers decoding in this language on this machine takes: 0
+    // How many workers translating with this row on this machine takes: 0
     // where it stays with one processor.
     static unsigned workers_for(const languages::Row& row);
-    // Handing a piece over costs little beside decoding it; the buffers of
-    // all workers stay within a few MB.
-    static constexpr std::size_t kPieceSize = std::size_t(1) << 20;
+    // Bytes of input per piece: handing a piece over costs little beside
+    // translating it, and the buffers of all workers (an encoded piece is up
+    // to 35 times its input) stay within a few MB.
+    static std::size_t piece_size_for(const languages::Row& row);
 
     // Pieces of up to `piece_size` bytes. Check started() before run().
-    ParallelDecoding(const languages::Row& row, unsigned workers, std::size_t piece_size);
-    ~ParallelDecoding();
-    ParallelDecoding(const ParallelDecoding&) = delete;
-    ParallelDecoding& operator=(const ParallelDecoding&) = delete;
+    ParallelTranslation(const languages::Row& row, unsigned workers, std::size_t piece_size);
+    ~ParallelTranslation();
+    ParallelTranslation(const ParallelTranslation&) = delete;
+    ParallelTranslation& operator=(const ParallelTranslation&) = delete;
 
     // False when the system would not start the workers' threads.
     bool started() const { return started_; }
@@ -50,12 +53,11 @@ class ParallelDecoding {
     struct Worker;
     struct Piece;
 
-    void work(Worker& worker);
-    // Decodes the worker's piece, then waits for its turn to write it.
-    void decode_piece(Worker& worker);
-    void write_in_turn(Worker& worker, bool decoded, bool read, std::uint64_t characters);
-    // `characters`: those of the worker's text, when the piece closes it.
-    void write_output(Worker& worker, std::unique_lock<std::mutex>& lock, std::uint64_t characters);
+    void serve(Worker& worker);
+    // Translates the worker's piece, then waits for its turn to write it.
+    void translate_piece(Worker& worker);
+    void write_in_turn(Worker& worker, bool translated);
+    void write_output(Worker& worker, std::unique_lock<std::mutex>& lock);
     // Pieces seen where they lie in a regular file, from `offset` on; if the
     // system will not show them, the rest is read. False when a read failed.
     bool see_file(int fd, std::uint64_t offset, std::uint64_t remaining, std::size_t read_size,
@@ -63,18 +65,18 @@ class ParallelDecoding {
     // Pieces read into buffers, `read_size` bytes a call; false when a read failed.
     bool read_input(int fd, std::size_t read_size, std::string& error);
     // Hands over what was gathered up to its last cut (all of it at the end);
-    // false once the decoding has failed.
+    // false once the translation has failed.
     bool send(bool at_end);
     // Hands the first `cut` gathered bytes to the next worker; false once
-    // the decoding has failed.
-    bool hand_over(std::size_t cut, bool closes);
+    // the translation has failed.
+    bool hand_over(std::size_t cut, bool closes, bool last);
     // The worker for the next piece, once idle: the one whose text goes on,
-    // or the next in turn; null once the decoding has failed.
+    // or the next in turn; null once the translation has failed.
     Worker* next_worker();
     // Gives the worker its piece of `size` bytes, which lies `at` bytes into
     // the input, and its place in the order.
-    void start(Worker& worker, std::size_t size, bool closes, std::uint64_t at);
-    // Waits until every worker is idle; false once the decoding has failed.
+    void start(Worker& worker, std::size_t size, bool closes, bool last, std::uint64_t at);
+    // Waits until every worker is idle; false once the translation has failed.
     bool drain();
 
     const TextCuts cuts_;

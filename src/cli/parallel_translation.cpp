@@ -1,12 +1,10 @@
-#include "cli/parallel_decoding.hpp"
+#include "cli/parallel_translation.hpp"
 
 #include <algorithm>
 #include <cstring>
 #include <system_error>
 #include <thread>
 
-#include "cli/translation.hpp"
-#include "cli/utf8_input.hpp"
 #include "cli/utf8_output.hpp"
 #include "platform/file_view.hpp"
 #include "platform/system_io.hpp"
@@ -18,10 +16,12 @@ namespace {
 
 // Each worker keeps a memo and buffers of its own: a few MB.
 constexpr unsigned kMostWorkers = 4;
+constexpr std::size_t kDecodingPiece = std::size_t(1) << 20;
+constexpr std::size_t kEncodingPiece = std::size_t(1) << 16;
 
 }  // namespace
 
-struct ParallelDecoding::Piece {
+struct ParallelTranslation::Piece {
     std::unique_ptr<unsigned char[]> bytes;  // where a read input goes
     platform::FileView view;                 // or where the file is seen
     const unsigned char* data = nullptr;     // in one or the other
@@ -30,44 +30,46 @@ struct ParallelDecoding::Piece {
     std::uint64_t text_at = 0;  // byte offset in the input where the worker's text began
     bool opens = false;         // starts a text
     bool closes = false;        // ends it
+    bool last = false;          // ends the input
 };
 
-struct ParallelDecoding::Worker {
+struct ParallelTranslation::Worker {
     Worker(const languages::Row& row, std::size_t piece_size)
-        : stream(row), out(Utf8Output::kInMemory) {
+        : work(work_for(row)), out(Utf8Output::kInMemory) {
         piece.bytes.reset(new unsigned char[piece_size]);
     }
-    DecodingStream stream;
-    Utf8Input utf8;
+    std::unique_ptr<PieceWork> work;
     Utf8Output out;
     Piece piece;
     bool busy = false;  // guarded by mutex_: holds a piece not yet written
     std::thread thread;
 };
 
-unsigned ParallelDecoding::workers_for(const languages::Row& row) {
+unsigned ParallelTranslation::workers_for(const languages::Row& row) {
     const unsigned processors = std::thread::hardware_concurrency();
-    if (processors < 2 || !TextCuts(languages::alphabet_of(row).passes).any()) return 0;
+    if (processors < 2 || !cuts_for(row).any()) return 0;
     return std::min(processors, kMostWorkers);
 }
 
-ParallelDecoding::ParallelDecoding(const languages::Row& row, unsigned workers,
-                                   std::size_t piece_size)
-    : cuts_(languages::alphabet_of(row).passes),
-      piece_size_(piece_size),
-      gathered_(new unsigned char[piece_size]) {
+std::size_t ParallelTranslation::piece_size_for(const languages::Row& row) {
+    return row.direction == languages::Direction::decode ? kDecodingPiece : kEncodingPiece;
+}
+
+ParallelTranslation::ParallelTranslation(const languages::Row& row, unsigned workers,
+                                         std::size_t piece_size)
+    : cuts_(cuts_for(row)), piece_size_(piece_size), gathered_(new unsigned char[piece_size]) {
     for (unsigned k = 0; k < workers; ++k)
         workers_.push_back(std::make_unique<Worker>(row, piece_size));
     try {
         for (const std::unique_ptr<Worker>& worker : workers_)
-            worker->thread = std::thread([this, &worker] { work(*worker); });
+            worker->thread = std::thread([this, &worker] { serve(*worker); });
         started_ = !workers_.empty();
     } catch (const std::system_error&) {
         started_ = false;
     }
 }
 
-ParallelDecoding::~ParallelDecoding() {
+ParallelTranslation::~ParallelTranslation() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stopping_ = true;
@@ -78,47 +80,36 @@ ParallelDecoding::~ParallelDecoding() {
     }
 }
 
-void ParallelDecoding::work(Worker& worker) {
+void ParallelTranslation::serve(Worker& worker) {
     for (;;) {
         {
             std::unique_lock<std::mutex> lock(mutex_);
             changed_.wait(lock, [&] { return worker.busy || stopping_; });
             if (!worker.busy) return;
         }
-        decode_piece(worker);
+        translate_piece(worker);
     }
 }
 
-void ParallelDecoding::decode_piece(Worker& worker) {
-    const Piece& piece = worker.piece;
-    if (piece.opens) worker.utf8.restart();
-    CharacterSink<DecodingStream> sink{worker.stream, worker.out};
-    bool decoded =
-        worker.stream.decode_bytes(piece.data, piece.size, worker.utf8, sink, worker.out);
-    std::uint64_t characters = 0;
-    if (decoded && sink.ok && piece.closes) {
-        decoded = worker.utf8.finish();
-        characters = worker.stream.position();
-        if (decoded) sink.ok = worker.stream.finish(worker.out);
-    }
-    worker.piece.view.release();
-    write_in_turn(worker, decoded, sink.ok, characters);
+void ParallelTranslation::translate_piece(Worker& worker) {
+    Piece& piece = worker.piece;
+    const bool translated = worker.work->translate(
+        {piece.data, piece.size, piece.opens, piece.closes, piece.sequence == 0, piece.last},
+        worker.out);
+    piece.view.release();
+    write_in_turn(worker, translated);
 }
 
-void ParallelDecoding::write_in_turn(Worker& worker, bool decoded, bool read,
-                                     std::uint64_t characters) {
+void ParallelTranslation::write_in_turn(Worker& worker, bool translated) {
     const Piece& piece = worker.piece;
     std::unique_lock<std::mutex> lock(mutex_);
     changed_.wait(lock, [&] { return turn_ == piece.sequence || !failure_.empty(); });
     if (failure_.empty()) {
-        if (!read) {
-            failure_ = input_name_ + ": " + worker.stream.failure_text(characters_written_);
-        } else if (!decoded) {
-            failure_ = input_name_ + ": invalid UTF-8 at byte offset " +
-                       std::to_string(piece.text_at + worker.utf8.error_offset()) + ": " +
-                       worker.utf8.error_reason();
+        if (translated) {
+            write_output(worker, lock);
         } else {
-            write_output(worker, lock, characters);
+            failure_ =
+                input_name_ + ": " + worker.work->failure_text(characters_written_, piece.text_at);
         }
     }
     worker.out.drop();
@@ -127,8 +118,7 @@ void ParallelDecoding::write_in_turn(Worker& worker, bool decoded, bool read,
     changed_.notify_all();
 }
 
-void ParallelDecoding::write_output(Worker& worker, std::unique_lock<std::mutex>& lock,
-                                    std::uint64_t characters) {
+void ParallelTranslation::write_output(Worker& worker, std::unique_lock<std::mutex>& lock) {
     // Only the piece whose turn it is writes: the lock can go meanwhile.
     lock.unlock();
     std::string error;
@@ -141,11 +131,11 @@ void ParallelDecoding::write_output(Worker& worker, std::unique_lock<std::mutex>
         return;
     }
     written_ += worker.out.size();
-    if (worker.piece.closes) characters_written_ += characters;
+    if (worker.piece.closes) characters_written_ += worker.work->characters();
 }
 
-ParallelOutcome ParallelDecoding::run(int in_fd, const std::string& input_name, int out_fd,
-                                      std::size_t read_size) {
+ParallelOutcome ParallelTranslation::run(int in_fd, const std::string& input_name, int out_fd,
+                                         std::size_t read_size) {
     input_name_ = input_name;
     out_fd_ = out_fd;
     std::string read_error;
@@ -162,8 +152,8 @@ ParallelOutcome ParallelDecoding::run(int in_fd, const std::string& input_name, 
     return outcome;
 }
 
-bool ParallelDecoding::see_file(int fd, std::uint64_t offset, std::uint64_t remaining,
-                                std::size_t read_size, std::string& error) {
+bool ParallelTranslation::see_file(int fd, std::uint64_t offset, std::uint64_t remaining,
+                                   std::size_t read_size, std::string& error) {
     const std::uint64_t end = offset + remaining;
     std::uint64_t at = offset;
     while (at < end) {
@@ -183,14 +173,14 @@ bool ParallelDecoding::see_file(int fd, std::uint64_t offset, std::uint64_t rema
         if (worker == nullptr) break;
         worker->piece.view = std::move(view);
         worker->piece.data = begin;
-        start(*worker, taken, cut != nullptr, at - offset);
+        start(*worker, taken, cut != nullptr, at + length == end, at - offset);
         at += taken;
     }
     platform::FileView::move_to(fd, at);
     return true;
 }
 
-bool ParallelDecoding::read_input(int fd, std::size_t read_size, std::string& error) {
+bool ParallelTranslation::read_input(int fd, std::size_t read_size, std::string& error) {
     for (;;) {
         const std::size_t wanted = std::min(read_size, piece_size_ - gathered_size_);
         const long long got =
@@ -206,18 +196,16 @@ bool ParallelDecoding::read_input(int fd, std::size_t read_size, std::string& er
     }
 }
 
-bool ParallelDecoding::send(bool at_end) {
-    if (at_end) {
-        return (gathered_size_ == 0 && open_text_ == nullptr) || hand_over(gathered_size_, true);
-    }
+bool ParallelTranslation::send(bool at_end) {
+    if (at_end) return hand_over(gathered_size_, true, true);
     const unsigned char* const begin = gathered_.get();
     if (const unsigned char* cut = cuts_.last_cut(begin, begin + gathered_size_))
-        return hand_over(std::size_t(cut - begin), true);
+        return hand_over(std::size_t(cut - begin), true, false);
     // No place to cut: a full buffer goes on as the same text; less waits for more.
-    return gathered_size_ < piece_size_ || hand_over(gathered_size_, false);
+    return gathered_size_ < piece_size_ || hand_over(gathered_size_, false, false);
 }
 
-bool ParallelDecoding::hand_over(std::size_t cut, bool closes) {
+bool ParallelTranslation::hand_over(std::size_t cut, bool closes, bool last) {
     Worker* const worker = next_worker();
     if (worker == nullptr) return false;
     Piece& piece = worker->piece;
@@ -225,13 +213,13 @@ bool ParallelDecoding::hand_over(std::size_t cut, bool closes) {
     const std::size_t rest = gathered_size_ - cut;
     std::memcpy(gathered_.get(), piece.bytes.get() + cut, rest);
     piece.data = piece.bytes.get();
-    start(*worker, cut, closes, gathered_at_);
+    start(*worker, cut, closes, last, gathered_at_);
     gathered_at_ += cut;
     gathered_size_ = rest;
     return true;
 }
 
-ParallelDecoding::Worker* ParallelDecoding::next_worker() {
+ParallelTranslation::Worker* ParallelTranslation::next_worker() {
     Worker* const worker =
         open_text_ != nullptr ? open_text_ : workers_[rotation_++ % workers_.size()].get();
     std::unique_lock<std::mutex> lock(mutex_);
@@ -239,13 +227,15 @@ ParallelDecoding::Worker* ParallelDecoding::next_worker() {
     return failure_.empty() ? worker : nullptr;
 }
 
-void ParallelDecoding::start(Worker& worker, std::size_t size, bool closes, std::uint64_t at) {
+void ParallelTranslation::start(Worker& worker, std::size_t size, bool closes, bool last,
+                                std::uint64_t at) {
     Piece& piece = worker.piece;
     piece.size = size;
     piece.sequence = sequence_++;
     piece.opens = open_text_ == nullptr;
     if (piece.opens) piece.text_at = at;
     piece.closes = closes;
+    piece.last = last;
     open_text_ = closes ? nullptr : &worker;
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -254,7 +244,7 @@ void ParallelDecoding::start(Worker& worker, std::size_t size, bool closes, std:
     changed_.notify_all();
 }
 
-bool ParallelDecoding::drain() {
+bool ParallelTranslation::drain() {
     std::unique_lock<std::mutex> lock(mutex_);
     changed_.wait(lock, [&] {
         return std::none_of(workers_.begin(), workers_.end(),
