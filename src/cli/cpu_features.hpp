@@ -7,6 +7,12 @@
 #define MIRELO_X86 1
 #endif
 
+// SSE2, which every 64-bit x86 processor has, used without a check.
+#if defined(__SSE2__) || defined(_M_X64)
+#define MIRELO_SSE2 1
+#include <emmintrin.h>
+#endif
+
 #if defined(__GNUC__) || defined(__clang__)
 #define MIRELO_SSSE3 __attribute__((target("ssse3")))
 #define MIRELO_AVX2 __attribute__((target("avx2")))

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "cli/cpu_features.hpp"
 #include "engine/text.hpp"
 
 namespace cli {
@@ -85,6 +86,11 @@ class GroupMemo {
         std::memcpy(&word, bytes, 8);
         return word;
     }
+#ifdef MIRELO_SSE2
+    static __m128i block_at(const unsigned char* bytes) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+    }
+#endif
     static std::uint32_t half_word_at(const unsigned char* bytes) {
         std::uint32_t word;
         std::memcpy(&word, bytes, 4);
@@ -100,6 +106,17 @@ class GroupMemo {
     }
     static bool same_bytes(const unsigned char* a, const unsigned char* b, std::size_t length) {
         if (length < 8) return short_word(a, length) == short_word(b, length);
+#ifdef MIRELO_SSE2
+        if (length >= 16) {
+            // 16 bytes a step, the last step ending with the strings.
+            __m128i same = _mm_set1_epi8(-1);
+            for (std::size_t k = 0; k + 16 < length; k += 16)
+                same = _mm_and_si128(same, _mm_cmpeq_epi8(block_at(a + k), block_at(b + k)));
+            same = _mm_and_si128(
+                same, _mm_cmpeq_epi8(block_at(a + length - 16), block_at(b + length - 16)));
+            return _mm_movemask_epi8(same) == 0xFFFF;
+        }
+#endif
         std::uint64_t differ = 0;
         std::size_t k = 0;
         for (; k + 16 < length; k += 16) {
@@ -109,7 +126,9 @@ class GroupMemo {
         if (k + 8 < length) differ |= word_at(a + k) ^ word_at(b + k);
         return (differ | (word_at(a + length - 8) ^ word_at(b + length - 8))) == 0;
     }
-    static std::uint32_t check_of(std::uint64_t hash) { return std::uint32_t(hash); }
+    static std::uint32_t check_of(std::uint64_t hash) {
+        return std::uint32_t(hash);
+    }
     std::size_t first_slot(std::uint64_t hash) const {
         return std::size_t(hash >> 32) & slot_mask_;
     }

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "cli/bits.hpp"
+#include "cli/cpu_features.hpp"
 #include "cli/group_memo.hpp"
 #include "requests/languages.hpp"
 
@@ -20,9 +22,18 @@ class GroupShortcut {
     unsigned char cut() const { return cut_; }
 
     // Just past the next cut byte, or null when there is none before `end`.
+    // Groups are a few dozen bytes: a library call costs as much as the search.
     const unsigned char* group_end(const unsigned char* p, const unsigned char* end) const {
-        const void* cut = std::memchr(p, cut_, std::size_t(end - p));
-        return cut ? static_cast<const unsigned char*>(cut) + 1 : nullptr;
+#ifdef MIRELO_SSE2
+        const __m128i cut = _mm_set1_epi8(char(cut_));
+        for (; end - p >= 16; p += 16) {
+            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            const unsigned mask = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(block, cut)));
+            if (mask != 0) return p + lowest_bit(mask) + 1;
+        }
+#endif
+        const void* found = std::memchr(p, cut_, std::size_t(end - p));
+        return found ? static_cast<const unsigned char*>(found) + 1 : nullptr;
     }
 
     bool find(const unsigned char* bytes, std::size_t length, GroupMemo::Meaning& meaning) {
@@ -35,7 +46,9 @@ class GroupShortcut {
         count(memo_.remember(bytes, length, meaning));
     }
     // Bytes decoded the long way that cannot be remembered.
-    void pass() { count(false); }
+    void pass() {
+        count(false);
+    }
 
   private:
     // Out of every kWindow groups, at least a quarter must be found or learnt.
