@@ -142,13 +142,14 @@ ParallelOutcome ParallelTranslation::run(int in_fd, const std::string& input_nam
     std::uint64_t offset = 0, remaining = 0;
     // Files that say they are empty may still give bytes when read, as the
     // system's own files do.
-    const bool read = platform::FileView::rest_of_file(in_fd, offset, remaining) && remaining > 0
-                          ? see_file(in_fd, offset, remaining, read_size, read_error)
-                          : read_input(in_fd, read_size, read_error);
+    const bool input_read =
+        platform::FileView::rest_of_file(in_fd, offset, remaining) && remaining > 0
+            ? see_file(in_fd, offset, remaining, read_size, read_error)
+            : read_input(in_fd, read_size, read_error);
     drain();
     std::lock_guard<std::mutex> lock(mutex_);
     ParallelOutcome outcome{failure_, written_};
-    if (outcome.failure.empty() && !read) outcome.failure = input_name + ": " + read_error;
+    if (outcome.failure.empty() && !input_read) outcome.failure = input_name + ": " + read_error;
     return outcome;
 }
 
