@@ -16,8 +16,11 @@ namespace {
 
 // Each worker keeps a memo and buffers of its own: a few MB.
 constexpr unsigned kMostWorkers = 4;
-constexpr std::size_t kDecodingPiece = std::size_t(1) << 20;
-constexpr std::size_t kEncodingPiece = std::size_t(1) << 16;
+// A view costs no copy, so decoding sees larger pieces than it reads.
+constexpr ParallelTranslation::PieceSizes kDecodingPieces{std::size_t(1) << 20, std::size_t(1)
+                                                                                    << 22};
+constexpr ParallelTranslation::PieceSizes kEncodingPieces{std::size_t(1) << 16, std::size_t(1)
+                                                                                    << 16};
 
 }  // namespace
 
@@ -51,15 +54,18 @@ unsigned ParallelTranslation::workers_for(const languages::Row& row) {
     return std::min(processors, kMostWorkers);
 }
 
-std::size_t ParallelTranslation::piece_size_for(const languages::Row& row) {
-    return row.direction == languages::Direction::decode ? kDecodingPiece : kEncodingPiece;
+ParallelTranslation::PieceSizes ParallelTranslation::piece_sizes_for(const languages::Row& row) {
+    return row.direction == languages::Direction::decode ? kDecodingPieces : kEncodingPieces;
 }
 
 ParallelTranslation::ParallelTranslation(const languages::Row& row, unsigned workers,
-                                         std::size_t piece_size)
-    : cuts_(cuts_for(row)), piece_size_(piece_size), gathered_(new unsigned char[piece_size]) {
+                                         PieceSizes sizes)
+    : cuts_(cuts_for(row)),
+      piece_size_(sizes.read),
+      seen_size_(sizes.seen),
+      gathered_(new unsigned char[sizes.read]) {
     for (unsigned k = 0; k < workers; ++k)
-        workers_.push_back(std::make_unique<Worker>(row, piece_size));
+        workers_.push_back(std::make_unique<Worker>(row, sizes.read));
     try {
         for (const std::unique_ptr<Worker>& worker : workers_)
             worker->thread = std::thread([this, &worker] { serve(*worker); });
@@ -158,7 +164,7 @@ bool ParallelTranslation::see_file(int fd, std::uint64_t offset, std::uint64_t r
     const std::uint64_t end = offset + remaining;
     std::uint64_t at = offset;
     while (at < end) {
-        const std::size_t length = std::size_t(std::min<std::uint64_t>(piece_size_, end - at));
+        const std::size_t length = std::size_t(std::min<std::uint64_t>(seen_size_, end - at));
         platform::FileView view;
         if (!view.see(fd, at, length)) {
             // What the system will not show can still be read.

@@ -30,13 +30,18 @@ class ParallelTranslation {
     // How many workers translating with this row on this machine takes: 0
     // where it stays with one processor.
     static unsigned workers_for(const languages::Row& row);
-    // Bytes of input per piece: handing a piece over costs little beside
-    // translating it, and the buffers of all workers (an encoded piece is up
-    // to 35 times its input) stay within a few MB.
-    static std::size_t piece_size_for(const languages::Row& row);
+    // Bytes of input per piece, read into buffers or seen in a file.
+    struct PieceSizes {
+        std::size_t read;
+        std::size_t seen;
+    };
+    // Handing a piece over costs little beside translating it, and what all
+    // workers hold (buffers, views, an encoded piece up to 35 times its
+    // input) stays within about 16 MB.
+    static PieceSizes piece_sizes_for(const languages::Row& row);
 
-    // Pieces of up to `piece_size` bytes. Check started() before run().
-    ParallelTranslation(const languages::Row& row, unsigned workers, std::size_t piece_size);
+    // Check started() before run().
+    ParallelTranslation(const languages::Row& row, unsigned workers, PieceSizes sizes);
     ~ParallelTranslation();
     ParallelTranslation(const ParallelTranslation&) = delete;
     ParallelTranslation& operator=(const ParallelTranslation&) = delete;
@@ -80,7 +85,8 @@ class ParallelTranslation {
     bool drain();
 
     const TextCuts cuts_;
-    const std::size_t piece_size_;
+    const std::size_t piece_size_;  // read
+    const std::size_t seen_size_;
     std::vector<std::unique_ptr<Worker>> workers_;
     bool started_ = false;
 

@@ -160,7 +160,7 @@ Result translated_in_pieces(const languages::Row& row, const Bytes& text, unsign
     // The texts fit in a pipe's buffer: the writer never waits for a
     // translation that stopped early.
     FedPipe pipe(input == Input::pipe ? text : Bytes(), random);
-    cli::ParallelTranslation translation(row, workers, piece_size);
+    cli::ParallelTranslation translation(row, workers, {piece_size, piece_size + random() % 8});
     check(translation.started(), "the workers start");
     const cli::ParallelOutcome outcome =
         translation.run(input == Input::pipe ? pipe.fd() : file.fd(), "in", output.fd(), read_size);
