@@ -16,11 +16,11 @@ namespace {
 
 // Each worker keeps a memo and buffers of its own: a few MB.
 constexpr unsigned kMostWorkers = 4;
+constexpr std::size_t kMB = std::size_t(1) << 20;
 // A view costs no copy, so decoding sees larger pieces than it reads.
-constexpr ParallelTranslation::PieceSizes kDecodingPieces{std::size_t(1) << 20, std::size_t(1)
-                                                                                    << 22};
-constexpr ParallelTranslation::PieceSizes kEncodingPieces{std::size_t(1) << 16, std::size_t(1)
-                                                                                    << 16};
+constexpr ParallelTranslation::PieceSizes kDecodingPieces{kMB, 2 * kMB};
+// An encoded piece is up to 35 times its input.
+constexpr ParallelTranslation::PieceSizes kEncodingPieces{kMB / 32, kMB / 32};
 
 }  // namespace
 
