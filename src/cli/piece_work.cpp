@@ -6,11 +6,6 @@ namespace cli {
 
 namespace {
 
-std::string invalid_utf8_text(const Utf8Input& utf8, std::uint64_t bytes_before) {
-    return "invalid UTF-8 at byte offset " + std::to_string(bytes_before + utf8.error_offset()) +
-           ": " + utf8.error_reason();
-}
-
 class DecodingWork final : public PieceWork {
   public:
     explicit DecodingWork(const languages::Row& row) : stream_(row) {}
@@ -30,8 +25,7 @@ class DecodingWork final : public PieceWork {
     std::uint64_t characters() const override { return characters_; }
     std::string failure_text(std::uint64_t characters_before,
                              std::uint64_t bytes_before) const override {
-        return read_ ? invalid_utf8_text(utf8_, bytes_before)
-                     : stream_.failure_text(characters_before);
+        return read_ ? utf8_.failure_text(bytes_before) : stream_.failure_text(characters_before);
     }
 
   private:
@@ -61,7 +55,7 @@ class EncodingWork final : public PieceWork {
     }
     std::uint64_t characters() const override { return 0; }
     std::string failure_text(std::uint64_t, std::uint64_t bytes_before) const override {
-        return encoded_ ? invalid_utf8_text(utf8_, bytes_before) : stream_.failure_text();
+        return encoded_ ? utf8_.failure_text(bytes_before) : stream_.failure_text();
     }
 
   private:

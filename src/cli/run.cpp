@@ -76,8 +76,7 @@ int translate(Translator& translator, const Input& input, std::size_t chunk_size
         if (!sink.ok) {
             failure = input.name + ": " + translator.failure_text();
         } else if (!decoded) {
-            failure = input.name + ": invalid UTF-8 at byte offset " +
-                      std::to_string(utf8.error_offset()) + ": " + utf8.error_reason();
+            failure = input.name + ": " + utf8.failure_text();
         } else if ((got == 0 || std::size_t(got) < chunk_size) && !out.flush()) {
             failure = "cannot write the output: " + out.error();
         }

@@ -52,6 +52,11 @@ bool Utf8Input::finish() {
     return false;
 }
 
+std::string Utf8Input::failure_text(std::uint64_t bytes_before) const {
+    return "invalid UTF-8 at byte offset " + std::to_string(bytes_before + error_offset_) + ": " +
+           error_reason_;
+}
+
 void Utf8Input::restart() {
     pending_length_ = 0;
     offset_ = 0;

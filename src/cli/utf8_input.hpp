@@ -82,6 +82,9 @@ class Utf8Input {
     // After a failure: the byte offset where the invalid sequence starts, and why.
     std::uint64_t error_offset() const { return error_offset_; }
     const std::string& error_reason() const { return error_reason_; }
+    // "invalid UTF-8 at byte offset 4: ...", the offset counted from
+    // `bytes_before` bytes ahead of this input.
+    std::string failure_text(std::uint64_t bytes_before = 0) const;
 
   private:
     // Decodes as far as it can the common characters, those below U+10000,
