@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "cli/bits.hpp"
-#include "cli/cpu_features.hpp"
+#include "engine/bits.hpp"
+#include "engine/cpu_features.hpp"
 
 #if defined(__SSE2__) || defined(_M_X64)
 #define MIRELO_BINARY_SSE2 1
@@ -40,7 +40,7 @@ bool is_surrogate(std::uint64_t value) {
 }  // namespace
 
 BinaryGroups::BinaryGroups(engine::Decoder& decoder, unsigned char blank, Width width)
-    : wide_(width == Width::widest && processor_has_avx2()) {
+    : wide_(width == Width::widest && engine::processor_has_avx2()) {
 #ifdef MIRELO_BINARY_SSE2
     if (decoder.base() != 2) return;
     // The digits themselves usually stand for themselves too; the bytes the
@@ -148,9 +148,9 @@ MIRELO_INLINE std::size_t read_blocks(const MasksOf& masks_of, const unsigned ch
                 p += 64;
                 continue;
             }
-            const unsigned blank = lowest_bit(rest);
+            const unsigned blank = engine::lowest_bit(rest);
             if (blank != 0 &&
-                !append(value, ((digits >> (63 - blank)) >> 1) & low_bits(blank), blank))
+                !append(value, ((digits >> (63 - blank)) >> 1) & engine::low_bits(blank), blank))
                 return count;
             if (is_surrogate(value)) return count;
             read[count++] = engine::CodePoint(value);
@@ -161,7 +161,7 @@ MIRELO_INLINE std::size_t read_blocks(const MasksOf& masks_of, const unsigned ch
         // Groups that begin and end in this block: no carry, no branch on
         // whether a group is empty (two blanks in a row).
         for (; rest != 0; rest &= rest - 1) {
-            const unsigned blank = lowest_bit(rest);
+            const unsigned blank = engine::lowest_bit(rest);
             const unsigned length = blank - start;
             const std::uint64_t number =
                 ((digits >> (63 - blank)) >> 1) & ((std::uint64_t(1) << length) - 1);
@@ -172,7 +172,7 @@ MIRELO_INLINE std::size_t read_blocks(const MasksOf& masks_of, const unsigned ch
             start = blank + 1;
         }
         open = start < 64;
-        value = open ? digits & low_bits(64 - start) : 0;
+        value = open ? digits & engine::low_bits(64 - start) : 0;
         if (value > engine::kMaxCodePoint) return count;
         p += 64;
     }

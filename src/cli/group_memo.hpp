@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "cli/cpu_features.hpp"
+#include "engine/cpu_features.hpp"
 #include "engine/text.hpp"
 
 namespace cli {

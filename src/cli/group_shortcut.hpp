@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <cstring>
 
-#include "cli/bits.hpp"
-#include "cli/cpu_features.hpp"
 #include "cli/group_memo.hpp"
+#include "engine/bits.hpp"
+#include "engine/cpu_features.hpp"
 #include "requests/languages.hpp"
 
 namespace cli {
@@ -29,7 +29,7 @@ class GroupShortcut {
         for (; end - p >= 16; p += 16) {
             const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
             const unsigned mask = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(block, cut)));
-            if (mask != 0) return p + lowest_bit(mask) + 1;
+            if (mask != 0) return p + engine::lowest_bit(mask) + 1;
         }
 #endif
         const void* found = std::memchr(p, cut_, std::size_t(end - p));

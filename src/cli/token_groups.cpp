@@ -92,7 +92,7 @@ TokenGroups::TokenGroups(const languages::Row& row, unsigned char blank) : blank
         if (!by_digit[std::size_t(token.digit)].empty()) return;
         by_digit[std::size_t(token.digit)] = token.bytes;
     }
-    if (digits.size() == base_) vectors_ = TokenVectors(by_digit, blank_);
+    if (digits.size() == base_) vectors_ = engine::TokenVectors(by_digit, blank_);
 }
 
 bool TokenGroups::place(const std::uint64_t* keys, const int* digits, std::size_t count) {

@@ -7,8 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "cli/token_vectors.hpp"
 #include "engine/text.hpp"
+#include "engine/token_vectors.hpp"
 #include "requests/languages.hpp"
 
 namespace cli {
@@ -66,7 +66,7 @@ class TokenGroups {
     unsigned base_ = 0;
     unsigned char blank_ = 0;
     bool usable_ = false;
-    TokenVectors vectors_;
+    engine::TokenVectors vectors_;
 };
 
 }  // namespace cli

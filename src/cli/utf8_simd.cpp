@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "cli/cpu_features.hpp"
+#include "engine/cpu_features.hpp"
 
 #ifdef MIRELO_X86
 #define MIRELO_UTF8_SIMD 1
@@ -126,7 +126,7 @@ MIRELO_SSSE3 const unsigned char* decode_windows(const unsigned char* p, const u
 }  // namespace
 
 bool available() {
-    return processor_has_ssse3();
+    return engine::processor_has_ssse3();
 }
 
 const unsigned char* decode(const unsigned char* p, const unsigned char* end, char16_t*& out) {

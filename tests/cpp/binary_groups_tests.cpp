@@ -8,7 +8,7 @@
 
 #include "checks.hpp"
 #include "cli/binary_groups.hpp"
-#include "cli/cpu_features.hpp"
+#include "engine/cpu_features.hpp"
 #include "engine/decoder.hpp"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "checks.hpp"
-#include "cli/cpu_features.hpp"
-#include "cli/token_vectors.hpp"
+#include "engine/cpu_features.hpp"
+#include "engine/token_vectors.hpp"
 
 namespace {
 
@@ -58,7 +58,7 @@ Reading plain_reading(const std::string& text, const Language& language, std::si
     return reading;
 }
 
-Reading vector_reading(const std::string& text, const cli::TokenVectors& vectors,
+Reading vector_reading(const std::string& text, const engine::TokenVectors& vectors,
                        std::size_t most) {
     Reading reading;
     reading.characters.resize(most);
@@ -95,9 +95,10 @@ void both_widths_read_what_the_tokens_say() {
     const Language pigeon{{"\xE5\x92\x95", "\xE9\xB8\xBD", "\xE5\x93\xA9"}, 15};
     const Language monkey{{"\xE5\x94\xA7\xE5\x94\xA7", "\xE5\x90\xB1\xE5\x90\xB1"}, 16};
     for (const Language* language : {&pigeon, &monkey}) {
-        const cli::TokenVectors narrow(language->digits, ' ', cli::TokenVectors::Width::narrow);
-        const cli::TokenVectors wide(language->digits, ' ');
-        check(narrow.usable() == cli::processor_has_ssse3(), "usable with SSSE3");
+        const engine::TokenVectors narrow(language->digits, ' ',
+                                          engine::TokenVectors::Width::narrow);
+        const engine::TokenVectors wide(language->digits, ' ');
+        check(narrow.usable() == engine::processor_has_ssse3(), "usable with SSSE3");
         if (!narrow.usable()) continue;
         std::mt19937_64 random(language->digits[0].size());
         for (unsigned long long seed = 0; seed < 3000; ++seed) {
@@ -112,10 +113,10 @@ void both_widths_read_what_the_tokens_say() {
 
 void tokens_that_no_half_byte_tells_apart_are_refused() {
     // The same last byte, and halves that repeat between the other bytes.
-    const cli::TokenVectors vectors({"\x41\x41", "\x14\x41", "\x11\x41"}, ' ');
+    const engine::TokenVectors vectors({"\x41\x41", "\x14\x41", "\x11\x41"}, ' ');
     check(!vectors.usable(), "no telling half-byte");
-    check(!cli::TokenVectors({"ab", "cd", "ef", "gh"}, ' ').usable(), "base 4");
-    check(!cli::TokenVectors({"abcdefgh", "bcdefghi"}, ' ').usable(), "too long for a window");
+    check(!engine::TokenVectors({"ab", "cd", "ef", "gh"}, ' ').usable(), "base 4");
+    check(!engine::TokenVectors({"abcdefgh", "bcdefghi"}, ' ').usable(), "too long for a window");
 }
 
 }  // namespace

@@ -31,10 +31,10 @@
 #define MIRELO_INLINE inline
 #endif
 
-namespace cli {
+namespace engine {
 
 // Both false on other processors.
 bool processor_has_ssse3();
 bool processor_has_avx2();
 
-}  // namespace cli
+}  // namespace engine

@@ -13,7 +13,7 @@
 
 #include "engine/text.hpp"
 
-namespace cli {
+namespace engine {
 
 class TokenVectors {
   public:
@@ -38,7 +38,7 @@ class TokenVectors {
     // U+10FFFF or a surrogate. Moves `from` past the last group read, adds
     // to `tokens` and `groups`, and returns the count of characters written
     // to `read`.
-    std::size_t read(const unsigned char*& from, const unsigned char* end, engine::CodePoint* read,
+    std::size_t read(const unsigned char*& from, const unsigned char* end, CodePoint* read,
                      std::size_t most, std::uint64_t& tokens, std::uint64_t& groups) const;
 
     static constexpr unsigned kLanes = 16;
@@ -78,4 +78,4 @@ class TokenVectors {
     bool usable_ = false;
 };
 
-}  // namespace cli
+}  // namespace engine

@@ -1,10 +1,10 @@
-#include "cli/cpu_features.hpp"
+#include "engine/cpu_features.hpp"
 
 #if defined(MIRELO_X86) && defined(_MSC_VER)
 #include <intrin.h>
 #endif
 
-namespace cli {
+namespace engine {
 
 namespace {
 
@@ -50,4 +50,4 @@ bool processor_has_avx2() {
     return has;
 }
 
-}  // namespace cli
+}  // namespace engine

@@ -7,7 +7,7 @@
 #include <intrin.h>
 #endif
 
-namespace cli {
+namespace engine {
 
 // The index of the lowest set bit of a mask that is not 0.
 inline unsigned lowest_bit(std::uint64_t mask) {
@@ -32,4 +32,4 @@ inline std::uint64_t low_bits(unsigned count) {
     return count >= 64 ? ~std::uint64_t(0) : (std::uint64_t(1) << count) - 1;
 }
 
-}  // namespace cli
+}  // namespace engine

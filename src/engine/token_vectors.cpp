@@ -1,15 +1,15 @@
-#include "cli/token_vectors.hpp"
+#include "engine/token_vectors.hpp"
 
 #include <set>
 
-#include "cli/bits.hpp"
-#include "cli/cpu_features.hpp"
+#include "engine/bits.hpp"
+#include "engine/cpu_features.hpp"
 
 #ifdef MIRELO_X86
 #include <immintrin.h>
 #endif
 
-namespace cli {
+namespace engine {
 
 namespace {
 
@@ -151,7 +151,7 @@ bool all_of_first(const WindowMask& mask, unsigned count) {
 }
 
 bool is_character(std::uint32_t value) {
-    return value <= engine::kMaxCodePoint && (value & ~std::uint32_t(0x7FF)) != 0xD800;
+    return value <= kMaxCodePoint && (value & ~std::uint32_t(0x7FF)) != 0xD800;
 }
 
 // The number that sixteen digits, most significant first, write.
@@ -168,7 +168,7 @@ MIRELO_SSSE3 std::uint32_t number_of(__m128i digits, const TokenVectors::Tables&
 // Where a call stands: the groups read so far, and their characters.
 struct Progress {
     const unsigned char* p;
-    engine::CodePoint* read;
+    CodePoint* read;
     std::size_t count = 0;
     std::uint64_t tokens = 0;
     std::uint64_t groups = 0;
@@ -180,7 +180,7 @@ struct Progress {
         const std::uint32_t value =
             number_of(_mm_shuffle_epi8(digits, load_aligned(t.align[count_of_tokens])), t);
         if (!is_character(value)) return false;
-        read[count] = engine::CodePoint(value);
+        read[count] = CodePoint(value);
         count += std::size_t(count_of_tokens != 0);
         tokens += count_of_tokens;
         ++groups;
@@ -199,9 +199,8 @@ struct Progress {
 template <std::size_t Vectors>
 MIRELO_SSSE3 std::size_t read_windows(const TokenVectors::Tables& t, unsigned char blank_byte,
                                       bool high_half, const unsigned char*& from,
-                                      const unsigned char* end, engine::CodePoint* read,
-                                      std::size_t most, std::uint64_t& tokens_read,
-                                      std::uint64_t& groups_read) {
+                                      const unsigned char* end, CodePoint* read, std::size_t most,
+                                      std::uint64_t& tokens_read, std::uint64_t& groups_read) {
     const __m128i blank = _mm_set1_epi8(static_cast<char>(blank_byte));
     const __m128i half = _mm_set1_epi8(0x0F);
     const __m128i digit_of_half = load_aligned(t.digit_of_half);
@@ -246,7 +245,7 @@ MIRELO_SSSE3 std::size_t read_windows(const TokenVectors::Tables& t, unsigned ch
 template <std::size_t Vectors>
 MIRELO_AVX2 std::size_t read_wide_windows(const TokenVectors::Tables& t, unsigned char blank_byte,
                                           bool high_half, const unsigned char*& from,
-                                          const unsigned char* end, engine::CodePoint* read,
+                                          const unsigned char* end, CodePoint* read,
                                           std::size_t most, std::uint64_t& tokens_read,
                                           std::uint64_t& groups_read) {
     constexpr std::size_t kWide = (Vectors + 1) / 2;
@@ -294,11 +293,11 @@ MIRELO_AVX2 std::size_t read_wide_windows(const TokenVectors::Tables& t, unsigne
 }  // namespace
 
 std::size_t TokenVectors::read(const unsigned char*& from, const unsigned char* end,
-                               engine::CodePoint* read, std::size_t most, std::uint64_t& tokens,
+                               CodePoint* read, std::size_t most, std::uint64_t& tokens,
                                std::uint64_t& groups) const {
     using Reader = std::size_t (*)(const Tables&, unsigned char, bool, const unsigned char*&,
-                                   const unsigned char*, engine::CodePoint*, std::size_t,
-                                   std::uint64_t&, std::uint64_t&);
+                                   const unsigned char*, CodePoint*, std::size_t, std::uint64_t&,
+                                   std::uint64_t&);
     static const Reader narrow[kMostVectors] = {
         read_windows<1>, read_windows<2>, read_windows<3>, read_windows<4>,
         read_windows<5>, read_windows<6>, read_windows<7>,
@@ -313,11 +312,11 @@ std::size_t TokenVectors::read(const unsigned char*& from, const unsigned char* 
 
 #else
 
-std::size_t TokenVectors::read(const unsigned char*&, const unsigned char*, engine::CodePoint*,
-                               std::size_t, std::uint64_t&, std::uint64_t&) const {
+std::size_t TokenVectors::read(const unsigned char*&, const unsigned char*, CodePoint*, std::size_t,
+                               std::uint64_t&, std::uint64_t&) const {
     return 0;
 }
 
 #endif
 
-}  // namespace cli
+}  // namespace engine
