@@ -1,6 +1,7 @@
 #include "engine/token_vectors.hpp"
 
 #include <set>
+#include <type_traits>
 
 #include "engine/bits.hpp"
 #include "engine/cpu_features.hpp"
@@ -196,6 +197,67 @@ struct Progress {
     }
 };
 
+// The blanks of a block of 64 bytes, one bit per byte.
+MIRELO_SSSE3 std::uint64_t blanks_of(const unsigned char* block, __m128i blank) {
+    std::uint64_t mask = 0;
+    for (unsigned k = 0; k < 4; ++k) {
+        const __m128i bytes = load(block + 16 * k);
+        mask |= std::uint64_t(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, blank))))
+                << (16 * k);
+    }
+    return mask;
+}
+
+// Where short groups end, found 64 bytes at a time: the next group's end
+// then waits on no load of the group before it, so that several groups are
+// read at once.
+class BlockEnds {
+  public:
+    BlockEnds(const unsigned char* from, const unsigned char* end, __m128i blank)
+        : block_(from), end_(end), blank_(blank) {
+        if (end - from >= 64) blanks_ = blanks_of(from, blank);
+    }
+    // The length of the group at `p` before its blank, or `most` or more
+    // where there is no blank before p + most or the bytes to tell run out.
+    MIRELO_SSSE3 unsigned length_at(const unsigned char* p, unsigned most) {
+        while (blanks_ == 0) {
+            if (block_ + 64 - p >= most || end_ - block_ < 128) return most;
+            block_ += 64;
+            blanks_ = blanks_of(block_, blank_);
+        }
+        return unsigned(block_ + lowest_bit(blanks_) - p);
+    }
+    // The group whose length was asked for is read.
+    void next() { blanks_ &= blanks_ - 1; }
+
+  private:
+    const unsigned char* block_;
+    const unsigned char* end_;
+    __m128i blank_;
+    std::uint64_t blanks_ = 0;
+};
+
+// Where long groups end, found in each group's own window: they span a
+// block or two, and stepping from block to block would branch at random.
+template <std::size_t Vectors>
+class WindowEnds {
+  public:
+    WindowEnds(const unsigned char*, const unsigned char*, __m128i blank) : blank_(blank) {}
+    MIRELO_SSSE3 unsigned length_at(const unsigned char* p, unsigned) const {
+        __m128i found[Vectors];
+        for (std::size_t j = 0; j < Vectors; ++j)
+            found[j] = _mm_cmpeq_epi8(load(p + 16 * j), blank_);
+        return first_of(mask_of<Vectors>(found));
+    }
+    void next() {}
+
+  private:
+    __m128i blank_;
+};
+
+template <std::size_t Vectors>
+using GroupEnds = std::conditional_t<(Vectors <= 4), BlockEnds, WindowEnds<Vectors>>;
+
 template <std::size_t Vectors>
 MIRELO_SSSE3 std::size_t read_windows(const TokenVectors::Tables& t, unsigned char blank_byte,
                                       bool high_half, const unsigned char*& from,
@@ -207,16 +269,14 @@ MIRELO_SSSE3 std::size_t read_windows(const TokenVectors::Tables& t, unsigned ch
     const __m128i first_byte_of = load_aligned(t.first_byte_of);
     const __m128i token_bytes = load_aligned(t.token_bytes);
     Progress at{from, read};
+    GroupEnds<Vectors> ends(from, end, blank);
     while (std::size_t(end - at.p) >= 16 * Vectors && at.count < most) {
-        __m128i window[Vectors], found[Vectors];
-        for (std::size_t j = 0; j < Vectors; ++j) {
-            window[j] = load(at.p + 16 * j);
-            found[j] = _mm_cmpeq_epi8(window[j], blank);
-        }
-        const unsigned length = first_of(mask_of<Vectors>(found));
+        const unsigned length = ends.length_at(at.p, 16 * Vectors);
         if (length >= 16 * Vectors) break;
         const unsigned count_of_tokens = t.tokens_in[length];
         if (count_of_tokens == TokenVectors::kNone) break;
+        __m128i window[Vectors];
+        for (std::size_t j = 0; j < Vectors; ++j) window[j] = load(at.p + 16 * j);
 
         __m128i telling = _mm_shuffle_epi8(window[0], load_aligned(t.gather[0]));
         for (std::size_t j = 1; j < Vectors; ++j)
@@ -236,6 +296,7 @@ MIRELO_SSSE3 std::size_t read_windows(const TokenVectors::Tables& t, unsigned ch
         if (!all_of_first(mask_of<Vectors>(same), length)) break;
 
         if (!at.take(digits, count_of_tokens, length, t)) break;
+        ends.next();
     }
     return at.finish(from, tokens_read, groups_read);
 }
@@ -249,22 +310,19 @@ MIRELO_AVX2 std::size_t read_wide_windows(const TokenVectors::Tables& t, unsigne
                                           std::size_t most, std::uint64_t& tokens_read,
                                           std::uint64_t& groups_read) {
     constexpr std::size_t kWide = (Vectors + 1) / 2;
-    const __m256i blank = _mm256_set1_epi8(static_cast<char>(blank_byte));
     const __m128i half = _mm_set1_epi8(0x0F);
     const __m128i digit_of_half = load_aligned(t.digit_of_half);
     const __m128i first_byte_of = load_aligned(t.first_byte_of);
     const __m256i token_bytes = _mm256_broadcastsi128_si256(load_aligned(t.token_bytes));
     Progress at{from, read};
+    GroupEnds<Vectors> ends(from, end, _mm_set1_epi8(static_cast<char>(blank_byte)));
     while (std::size_t(end - at.p) >= 32 * kWide && at.count < most) {
-        __m256i window[kWide], found[kWide];
-        for (std::size_t j = 0; j < kWide; ++j) {
-            window[j] = load_wide(at.p + 32 * j);
-            found[j] = _mm256_cmpeq_epi8(window[j], blank);
-        }
-        const unsigned length = first_of(mask_of<kWide>(found));
+        const unsigned length = ends.length_at(at.p, 16 * Vectors);
         if (length >= 16 * Vectors) break;
         const unsigned count_of_tokens = t.tokens_in[length];
         if (count_of_tokens == TokenVectors::kNone) break;
+        __m256i window[kWide];
+        for (std::size_t j = 0; j < kWide; ++j) window[j] = load_wide(at.p + 32 * j);
 
         __m256i gathered = _mm256_shuffle_epi8(window[0], load_wide(t.gather[0]));
         for (std::size_t j = 1; j < kWide; ++j)
@@ -286,6 +344,7 @@ MIRELO_AVX2 std::size_t read_wide_windows(const TokenVectors::Tables& t, unsigne
         if (!all_of_first(mask_of<kWide>(same), length)) break;
 
         if (!at.take(digits, count_of_tokens, length, t)) break;
+        ends.next();
     }
     return at.finish(from, tokens_read, groups_read);
 }
