@@ -2,6 +2,7 @@
 #include "alphabet.hpp"
 #include "engine/decoder.hpp"
 #include "engine/engine_cache.hpp"
+#include "engine/narrow_groups.hpp"
 #include "functions.hpp"
 #include "names.hpp"
 #include "translation_common.hpp"
@@ -57,6 +58,9 @@ struct Collect {
     UnicodeBuilder& builder;
     bool ok = true;
     void operator()(engine::CodePoint c) { ok = ok && builder.append(c); }
+    void operator()(const engine::CodePoint* characters, std::size_t count) {
+        ok = ok && builder.append_each(characters, count);
+    }
 };
 
 // Groups the engine does not read itself (other syntax, out of range) go to
@@ -90,14 +94,24 @@ PyObject* run_decoder(engine::Decoder& decoder, Py_ssize_t base, Feed&& feed) {
     return builder.finish().release();
 }
 
-// Never destroyed: engines may still be lent out while the process exits.
-engine::EngineCache<engine::Decoder>& decoders = *new engine::EngineCache<engine::Decoder>(8);
+// The decoder and its shortcut for whole groups, built once per alphabet.
+struct DecodingEngine {
+    DecodingEngine(std::int64_t base, const std::vector<engine::Pass>& passes)
+        : decoder(base, passes), groups(passes, base) {}
+    void restart() { decoder.restart(); }
+    engine::Decoder decoder;
+    engine::NarrowGroups groups;
+};
 
-PyObject* decode_with(engine::Decoder& decoder, PyObject* imput, Py_ssize_t base) {
+// Never destroyed: engines may still be lent out while the process exits.
+engine::EngineCache<DecodingEngine>& decoders = *new engine::EngineCache<DecodingEngine>(8);
+
+PyObject* decode_with(DecodingEngine& engine, PyObject* imput, Py_ssize_t base) {
+    engine::Decoder& decoder = engine.decoder;
     PyObject* result = run_decoder(
         decoder, base, [&](engine::Decoder& d, Collect& out, InterpreterReader& reader) {
             return visit_code_points(imput, [&](const auto* data, std::size_t length) {
-                return d.feed(data, length, out, reader);
+                return engine.groups.feed(d, data, length, out, reader);
             });
         });
     if (result || PyErr_Occurred()) return result;

@@ -3,6 +3,8 @@
 // needs much more memory than the finished string.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <utility>
 
@@ -24,6 +26,30 @@ class UnicodeBuilder {
         return append_slowly(c);
     }
 
+    // Several characters at once: the kind and the room are checked once.
+    bool append_each(const engine::CodePoint* characters, std::size_t count) {
+        engine::CodePoint widest = 0;
+        for (std::size_t k = 0; k < count; ++k) widest = std::max(widest, characters[k]);
+        if (widest > max_char_ || capacity_ - length_ < count) {
+            for (std::size_t k = 0; k < count; ++k) {
+                if (!append(characters[k])) return false;
+            }
+            return true;
+        }
+        switch (kind_) {
+            case PyUnicode_1BYTE_KIND:
+                store_each(static_cast<Py_UCS1*>(data_), characters, count);
+                break;
+            case PyUnicode_2BYTE_KIND:
+                store_each(static_cast<Py_UCS2*>(data_), characters, count);
+                break;
+            default:
+                store_each(static_cast<Py_UCS4*>(data_), characters, count);
+                break;
+        }
+        return true;
+    }
+
     Ref finish() {
         if (length_ == 0) return Ref::steal(PyUnicode_New(0, 0));
         if (!resize(length_)) return Ref();
@@ -31,6 +57,12 @@ class UnicodeBuilder {
     }
 
   private:
+    template <typename Unit>
+    void store_each(Unit* data, const engine::CodePoint* characters, std::size_t count) {
+        for (std::size_t k = 0; k < count; ++k) data[length_ + k] = Unit(characters[k]);
+        length_ += count;
+    }
+
     void store(engine::CodePoint c) {
         switch (kind_) {
             case PyUnicode_1BYTE_KIND:

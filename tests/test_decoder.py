@@ -12,7 +12,7 @@ import pytest
 from hypothesis import assume, example, given
 from hypothesis import strategies as st
 
-from engine_support import (ENGINE_SETTINGS, LANGUAGES, CallRecorder, IconFailure, Shown,
+from engine_support import (ENGINE_SETTINGS, LANGUAGES, CallRecorder, IconFailure, Language, Shown,
                             TextSubclass, Watched, argument_forms, decode, encode, one_entry_away,
                             outcome, quiet_icon, reference, texts, valid_alphabets, watched_text)
 
@@ -474,3 +474,71 @@ def test_calls_alternating_with_a_nearly_equal_alphabet_agree(mirelo):
             for alphabet in ((value_list, numbers_list), (values, numbers)) * 2:
                 assert outcome(decode, mirelo, encoded, *alphabet) == \
                     outcome(reference.decode, encoded, *alphabet), (language.name, form)
+
+
+# --- Long texts of whole groups, read a block at a time -------------------------
+
+# Alphabets whose syllables are read straight from the text, group by group:
+# the three languages of fixed-length syllables, syllables that a string of
+# one byte per character cannot hold, and a blank that is a letter.
+BLOCK_ALPHABETS = [language for language in LANGUAGES if language.name != "cat"] + [
+    Language("wide syllables", (["\u0102\u0102", "\u0101\u0101", "\u0100\u0100", "x"],
+                                [2, 1, 0, " "]),
+             (["x", "\u0102\u0102", "\u0101\u0101", "\u0100\u0100"], [" ", 2, 1, 0]), None),
+    Language("letter blank", (["ab", "cb", "q"], [1, 0, " "]), (["q", "ab", "cb"], [" ", 1, 0]),
+             None),
+]
+
+
+def damage(text, rng, language):
+    """The text with a few changes that a block reader must stop at: other
+    blanks, broken or foreign syllables, blanks doubled, and groups that are
+    too long, surrogates, or beyond the last code point."""
+    value_list, numbers_list = language.decoding
+    syllables = [value for value, number in zip(value_list, numbers_list) if str(number).isdigit()]
+    blank = value_list[[str(number) for number in numbers_list].index(" ")]
+    zero = value_list[[str(number) for number in numbers_list].index("0")]
+    highest = max(syllables, key=lambda value: numbers_list[value_list.index(value)])
+    changes = ["\t", "\u3000", "\n", blank, blank * 3, "x", "\x00", "\ud800", syllables[0][:1],
+               blank + zero * 40 + blank, blank + highest * 22 + blank,
+               blank + reference.encode("\ud800", *language.encoding) + blank,
+               blank + reference.encode("\U0001F600\U0010FFFF", *language.encoding) + blank]
+    for _ in range(rng.randrange(6)):
+        at = rng.randrange(len(text) + 1)
+        text = text[:at] + rng.choice(changes) + text[at:]
+    return text
+
+
+@pytest.mark.parametrize("language", BLOCK_ALPHABETS, ids=lambda language: language.name)
+@pytest.mark.parametrize("seed", range(12))
+def test_long_texts_of_groups_agree_with_the_plain_algorithm(mirelo, language, seed):
+    quiet_icon(mirelo)
+    rng = random.Random(seed)
+    # Several blocks of a few thousand characters, so that groups straddle
+    # their edges; a text of one byte per character now and then.
+    text = mixed_text(rng.randrange(1, 6000), seed) if seed % 3 else "".join(
+        chr(rng.randrange(0x20, 0x7F)) for _ in range(rng.randrange(1, 3000)))
+    encoded = reference.encode(text, *language.encoding)
+    damaged = damage(encoded, rng, language) if seed % 4 else encoded
+    assert outcome(decode, mirelo, damaged, *language.decoding) == \
+        outcome(reference.decode, damaged, *language.decoding)
+    if damaged is encoded:
+        assert decode(mirelo, encoded, *language.decoding) == text
+
+
+@pytest.mark.parametrize("language", BLOCK_ALPHABETS, ids=lambda language: language.name)
+def test_many_groups_read_the_long_way_in_a_row_change_nothing(mirelo, language):
+    # Groups of characters beyond U+FFFF and lone surrogates, many in a row,
+    # between stretches of ordinary text.
+    quiet_icon(mirelo)
+    text = ("Hi, 你好" * 50 + "\U0001F600\ud800\U00010000" * 30) * 4 + "end"
+    assert decode(mirelo, reference.encode(text, *language.encoding), *language.decoding) == text
+
+
+def test_a_text_of_one_byte_per_character_never_holds_wider_syllables(mirelo):
+    # U+0000 and U+0100 share their low byte; only the wider is a syllable.
+    quiet_icon(mirelo)
+    wide = BLOCK_ALPHABETS[-2]
+    for text in ("\x00\x00x" * 40, "\x02\x02x\x01\x01x" * 40, "1x" * 40):
+        assert outcome(decode, mirelo, text, *wide.decoding) == \
+            outcome(reference.decode, text, *wide.decoding), text[:6]
