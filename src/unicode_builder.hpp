@@ -26,16 +26,12 @@ class UnicodeBuilder {
         return append_slowly(c);
     }
 
-    // Several characters at once: the kind and the room are checked once.
+    // Several characters at once: the kind and the room are made once.
     bool append_each(const engine::CodePoint* characters, std::size_t count) {
         engine::CodePoint widest = 0;
         for (std::size_t k = 0; k < count; ++k) widest = std::max(widest, characters[k]);
-        if (widest > max_char_ || capacity_ - length_ < count) {
-            for (std::size_t k = 0; k < count; ++k) {
-                if (!append(characters[k])) return false;
-            }
-            return true;
-        }
+        if ((!text_ || widest > max_char_) && !widen(widest)) return false;
+        if (capacity_ - length_ < count && !grow(length_ + count)) return false;
         switch (kind_) {
             case PyUnicode_1BYTE_KIND:
                 store_each(static_cast<Py_UCS1*>(data_), characters, count);
@@ -79,13 +75,13 @@ class UnicodeBuilder {
 
     bool append_slowly(engine::CodePoint c) {
         if ((!text_ || c > max_char_) && !widen(c)) return false;
-        if (length_ == capacity_ && !grow()) return false;
+        if (length_ == capacity_ && !grow(length_ + 1)) return false;
         store(c);
         return true;
     }
 
-    bool grow() {
-        const std::size_t capacity = capacity_ + capacity_ / 2;
+    bool grow(std::size_t at_least) {
+        const std::size_t capacity = std::max(capacity_ + capacity_ / 2, at_least);
         if (!resize(capacity)) return false;
         capacity_ = capacity;
         data_ = PyUnicode_DATA(text_.get());
