@@ -2,10 +2,15 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <string>
 
 #include "engine/cpu_features.hpp"
 #include "engine/token_alphabet.hpp"
+
+#ifdef MIRELO_SSE2
+#include <immintrin.h>
+#endif
 
 namespace engine {
 
@@ -43,7 +48,8 @@ std::vector<Text> digit_tokens(const std::vector<Token>& tokens, std::int64_t ba
 
 }  // namespace
 
-NarrowGroups::NarrowGroups(const std::vector<Pass>& passes, std::int64_t base) {
+NarrowGroups::NarrowGroups(const std::vector<Pass>& passes, std::int64_t base)
+    : wide_(processor_has_avx2()) {
     if (base != 2 && base != 3) return;
     for (const CodePoint blank : blank_candidates(passes)) {
         const std::vector<Token> tokens = tokens_of(passes, base, blank);
@@ -88,84 +94,170 @@ void NarrowGroups::narrow_from(const CharT* text, std::size_t from, std::size_t 
 
 #ifdef MIRELO_SSE2
 
+// The loops below pass vectors of 32 bytes between functions that are always
+// compiled into callers with AVX2, where the warning about their calling
+// convention without AVX2 does not apply.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wpsabi"
+#endif
+
 namespace {
 
-// Sixteen characters at a time: each lane compared with every known
-// character, its byte taken where one is equal, kOtherByte where none is.
-template <typename Equal>
-__m128i bytes_of(__m128i text, const __m128i* characters, const __m128i* bytes, std::size_t count,
-                 __m128i other, Equal equal) {
-    __m128i known = _mm_setzero_si128();
-    __m128i result = _mm_setzero_si128();
-    for (std::size_t k = 0; k < count; ++k) {
-        const __m128i same = equal(text, characters[k]);
-        known = _mm_or_si128(known, same);
-        result = _mm_or_si128(result, _mm_and_si128(same, bytes[k]));
+// Vectors of 16 bytes, which every 64-bit x86 processor has.
+struct Narrow {
+    using V = __m128i;
+    static V load(const void* p) { return _mm_loadu_si128(static_cast<const V*>(p)); }
+    static void store(void* p, V v) { _mm_storeu_si128(static_cast<V*>(p), v); }
+    static V bytes(unsigned char b) { return _mm_set1_epi8(static_cast<char>(b)); }
+    static V units(std::uint16_t u) { return _mm_set1_epi16(static_cast<short>(u)); }
+    static V same_bytes(V a, V b) { return _mm_cmpeq_epi8(a, b); }
+    static V same_units(V a, V b) { return _mm_cmpeq_epi16(a, b); }
+    static V either(V a, V b) { return _mm_or_si128(a, b); }
+    static V both(V a, V b) { return _mm_and_si128(a, b); }
+    static V second_only(V a, V b) { return _mm_andnot_si128(a, b); }
+    static V zero() { return _mm_setzero_si128(); }
+    // The low bytes of two vectors of units up to 0xFF, in order.
+    static V packed(V low, V high) { return _mm_packus_epi16(low, high); }
+};
+
+// Vectors of 32 bytes.
+struct Wide {
+    using V = __m256i;
+    MIRELO_AVX2 static V load(const void* p) {
+        return _mm256_loadu_si256(static_cast<const V*>(p));
     }
-    return _mm_or_si128(result, _mm_andnot_si128(known, other));
+    MIRELO_AVX2 static void store(void* p, V v) { _mm256_storeu_si256(static_cast<V*>(p), v); }
+    MIRELO_AVX2 static V bytes(unsigned char b) { return _mm256_set1_epi8(static_cast<char>(b)); }
+    MIRELO_AVX2 static V units(std::uint16_t u) { return _mm256_set1_epi16(static_cast<short>(u)); }
+    MIRELO_AVX2 static V same_bytes(V a, V b) { return _mm256_cmpeq_epi8(a, b); }
+    MIRELO_AVX2 static V same_units(V a, V b) { return _mm256_cmpeq_epi16(a, b); }
+    MIRELO_AVX2 static V either(V a, V b) { return _mm256_or_si256(a, b); }
+    MIRELO_AVX2 static V both(V a, V b) { return _mm256_and_si256(a, b); }
+    MIRELO_AVX2 static V second_only(V a, V b) { return _mm256_andnot_si256(a, b); }
+    MIRELO_AVX2 static V zero() { return _mm256_setzero_si256(); }
+    // Packing works within each half; the quarters are put back in order.
+    MIRELO_AVX2 static V packed(V low, V high) {
+        return _mm256_permute4x64_epi64(_mm256_packus_epi16(low, high), 0xD8);
+    }
+};
+
+// The characters a text of one kind can hold that have bytes of their own.
+struct Known {
+    static constexpr std::size_t kMost = NarrowGroups::kMostCharacters + 1;
+    CodePoint characters[kMost];
+    unsigned char bytes[kMost];
+    std::size_t count = 0;
+};
+
+// Each lane compared with every known character: its byte where one is
+// equal, kOtherByte where none is.
+template <typename Ops, bool Units>
+MIRELO_INLINE typename Ops::V narrowed_lanes(typename Ops::V text,
+                                             const typename Ops::V* characters,
+                                             const typename Ops::V* bytes, std::size_t count,
+                                             typename Ops::V other) {
+    typename Ops::V known = Ops::zero();
+    typename Ops::V result = Ops::zero();
+    for (std::size_t k = 0; k < count; ++k) {
+        const typename Ops::V same =
+            Units ? Ops::same_units(text, characters[k]) : Ops::same_bytes(text, characters[k]);
+        known = Ops::either(known, same);
+        result = Ops::either(result, Ops::both(same, bytes[k]));
+    }
+    return Ops::either(result, Ops::second_only(known, other));
+}
+
+// Narrows whole vectors of text; returns the count of characters narrowed.
+template <typename Ops>
+MIRELO_INLINE std::size_t narrow_vectors(const std::uint8_t* text, std::size_t length,
+                                         unsigned char* out, const Known& known,
+                                         unsigned char other_byte) {
+    using V = typename Ops::V;
+    V characters[Known::kMost], bytes[Known::kMost];
+    for (std::size_t k = 0; k < known.count; ++k) {
+        characters[k] = Ops::bytes(static_cast<unsigned char>(known.characters[k]));
+        bytes[k] = Ops::bytes(known.bytes[k]);
+    }
+    const V other = Ops::bytes(other_byte);
+    std::size_t i = 0;
+    for (; length - i >= sizeof(V); i += sizeof(V)) {
+        Ops::store(out + i, narrowed_lanes<Ops, false>(Ops::load(text + i), characters, bytes,
+                                                       known.count, other));
+    }
+    return i;
+}
+
+template <typename Ops>
+MIRELO_INLINE std::size_t narrow_vectors(const std::uint16_t* text, std::size_t length,
+                                         unsigned char* out, const Known& known,
+                                         unsigned char other_byte) {
+    using V = typename Ops::V;
+    V characters[Known::kMost], bytes[Known::kMost];
+    for (std::size_t k = 0; k < known.count; ++k) {
+        characters[k] = Ops::units(static_cast<std::uint16_t>(known.characters[k]));
+        bytes[k] = Ops::units(known.bytes[k]);
+    }
+    // In units: packing keeps only the low byte of a lane up to 0xFF.
+    const V other = Ops::units(other_byte);
+    constexpr std::size_t kUnits = sizeof(V) / 2;
+    std::size_t i = 0;
+    for (; length - i >= 2 * kUnits; i += 2 * kUnits) {
+        const V low =
+            narrowed_lanes<Ops, true>(Ops::load(text + i), characters, bytes, known.count, other);
+        const V high = narrowed_lanes<Ops, true>(Ops::load(text + i + kUnits), characters, bytes,
+                                                 known.count, other);
+        Ops::store(out + i, Ops::packed(low, high));
+    }
+    return i;
+}
+
+template <typename CharT>
+std::size_t narrow_narrow(const CharT* text, std::size_t length, unsigned char* out,
+                          const Known& known, unsigned char other) {
+    return narrow_vectors<Narrow>(text, length, out, known, other);
+}
+
+template <typename CharT>
+MIRELO_AVX2 std::size_t narrow_wide(const CharT* text, std::size_t length, unsigned char* out,
+                                    const Known& known, unsigned char other) {
+    return narrow_vectors<Wide>(text, length, out, known, other);
 }
 
 }  // namespace
 
-void NarrowGroups::narrow(const std::uint8_t* text, std::size_t length,
-                          unsigned char* bytes) const {
-    // The blank and the characters that fit in a byte.
-    __m128i characters[kMostCharacters + 1], codes[kMostCharacters + 1];
-    std::size_t count = 0;
+template <typename CharT>
+void NarrowGroups::narrow_any(const CharT* text, std::size_t length, unsigned char* bytes) const {
+    // The blank and the characters that a CharT can hold.
+    Known known;
     const auto add = [&](CodePoint c) {
-        if (c > 0xFF) return;
-        characters[count] = _mm_set1_epi8(static_cast<char>(c));
-        codes[count++] = _mm_set1_epi8(static_cast<char>(byte_of(c)));
+        if (c > std::numeric_limits<CharT>::max()) return;
+        known.characters[known.count] = c;
+        known.bytes[known.count++] = byte_of(c);
     };
     add(blank_);
     for (std::size_t k = 0; k < character_count_; ++k) add(characters_[k]);
-    const __m128i other = _mm_set1_epi8(static_cast<char>(kOtherByte));
-    std::size_t i = 0;
-    for (; length - i >= 16; i += 16) {
-        const __m128i text16 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(bytes + i),
-                         bytes_of(text16, characters, codes, count, other, _mm_cmpeq_epi8));
-    }
-    narrow_from(text, i, length, bytes);
-}
-
-void NarrowGroups::narrow(const std::uint16_t* text, std::size_t length,
-                          unsigned char* bytes) const {
-    __m128i characters[kMostCharacters + 1], codes[kMostCharacters + 1];
-    std::size_t count = 0;
-    const auto add = [&](CodePoint c) {
-        if (c > 0xFFFF) return;
-        characters[count] = _mm_set1_epi16(static_cast<short>(c));
-        codes[count++] = _mm_set1_epi16(byte_of(c));
-    };
-    add(blank_);
-    for (std::size_t k = 0; k < character_count_; ++k) add(characters_[k]);
-    // 0x00FF: packing takes the low bytes of lanes that hold at most 0xFF.
-    const __m128i other = _mm_set1_epi16(kOtherByte);
-    std::size_t i = 0;
-    for (; length - i >= 16; i += 16) {
-        const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
-        const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + 8));
-        _mm_storeu_si128(
-            reinterpret_cast<__m128i*>(bytes + i),
-            _mm_packus_epi16(bytes_of(low, characters, codes, count, other, _mm_cmpeq_epi16),
-                             bytes_of(high, characters, codes, count, other, _mm_cmpeq_epi16)));
-    }
-    narrow_from(text, i, length, bytes);
+    const std::size_t done = wide_ ? narrow_wide(text, length, bytes, known, kOtherByte)
+                                   : narrow_narrow(text, length, bytes, known, kOtherByte);
+    narrow_from(text, done, length, bytes);
 }
 
 #else
 
-void NarrowGroups::narrow(const std::uint8_t* text, std::size_t length,
-                          unsigned char* bytes) const {
-    narrow_from(text, 0, length, bytes);
-}
-
-void NarrowGroups::narrow(const std::uint16_t* text, std::size_t length,
-                          unsigned char* bytes) const {
+template <typename CharT>
+void NarrowGroups::narrow_any(const CharT* text, std::size_t length, unsigned char* bytes) const {
     narrow_from(text, 0, length, bytes);
 }
 
 #endif
+
+void NarrowGroups::narrow(const std::uint8_t* text, std::size_t length,
+                          unsigned char* bytes) const {
+    narrow_any(text, length, bytes);
+}
+
+void NarrowGroups::narrow(const std::uint16_t* text, std::size_t length,
+                          unsigned char* bytes) const {
+    narrow_any(text, length, bytes);
+}
 
 }  // namespace engine

@@ -22,6 +22,9 @@ class NarrowGroups {
 
     bool usable() const { return vectors_.usable(); }
 
+    // The most characters the digit tokens may be made of.
+    static constexpr std::size_t kMostCharacters = 8;
+
     // Feeds text to the decoder: whole groups through the windows wherever
     // the decoder is at rest, the rest the decoder's own way. Out takes the
     // decoder's characters one at a time and the windows' in arrays:
@@ -59,7 +62,6 @@ class NarrowGroups {
     // Groups in a row that the windows refuse before the decoder takes the
     // rest of the text alone: text not in the language at all.
     static constexpr unsigned kMostRefused = 16;
-    static constexpr std::size_t kMostCharacters = 8;
     static constexpr std::size_t kMostRead = 256;
     static constexpr unsigned char kBlankByte = ' ';
     static constexpr unsigned char kOtherByte = 0xFF;
@@ -93,6 +95,8 @@ class NarrowGroups {
     // Writes `length` bytes and kWindow bytes of kOtherByte after them.
     void narrow(const std::uint8_t* text, std::size_t length, unsigned char* bytes) const;
     void narrow(const std::uint16_t* text, std::size_t length, unsigned char* bytes) const;
+    template <typename CharT>
+    void narrow_any(const CharT* text, std::size_t length, unsigned char* bytes) const;
     // From `from` on, one character at a time.
     template <typename CharT>
     void narrow_from(const CharT* text, std::size_t from, std::size_t length,
@@ -110,6 +114,7 @@ class NarrowGroups {
     // The digit tokens' characters; the k-th becomes byte 0x80 + k.
     CodePoint characters_[kMostCharacters] = {};
     std::size_t character_count_ = 0;
+    bool wide_ = false;  // AVX2
 };
 
 }  // namespace engine
