@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "engine/replace_chain.hpp"
@@ -15,6 +17,15 @@ namespace engine {
 
 // The characters that separate groups (the interpreter's notion of whitespace).
 bool is_whitespace(CodePoint c);
+
+// Whether an output also takes characters in arrays:
+// void(const CodePoint*, std::size_t).
+template <typename Out, typename = void>
+struct takes_arrays : std::false_type {};
+template <typename Out>
+struct takes_arrays<Out, std::void_t<decltype(std::declval<Out&>()(
+                             std::declval<const CodePoint*>(), std::size_t()))>> : std::true_type {
+};
 
 class Decoder {
   public:
@@ -26,7 +37,8 @@ class Decoder {
 
     void restart();
 
-    // Out: void(CodePoint) receives each decoded character.
+    // Out: void(CodePoint) receives each decoded character, or several at a
+    // time where it takes arrays too.
     // Reader: bool(const Text& group, Out& out) reads a group the fast path
     // does not (other syntax, out of range); it emits the character itself, or
     // returns false to stop with Status::failed.
@@ -224,7 +236,11 @@ class Decoder {
         do {
             scan.pending = 0;
             plain = scan_chunks<N, SingleState>(text, std::size_t(end - text), scan);
-            for (std::size_t k = 0; k < scan.pending; ++k) out(scan.decoded[k]);
+            if constexpr (takes_arrays<Out>::value) {
+                out(static_cast<const CodePoint*>(scan.decoded), scan.pending);
+            } else {
+                for (std::size_t k = 0; k < scan.pending; ++k) out(scan.decoded[k]);
+            }
         } while (plain && std::size_t(end - text) - scan.at >= N);
         value_ = scan.value;
         digits_ = scan.digits;
