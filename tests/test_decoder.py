@@ -542,3 +542,15 @@ def test_a_text_of_one_byte_per_character_never_holds_wider_syllables(mirelo):
     for text in ("\x00\x00x" * 40, "\x02\x02x\x01\x01x" * 40, "1x" * 40):
         assert outcome(decode, mirelo, text, *wide.decoding) == \
             outcome(reference.decode, text, *wide.decoding), text[:6]
+
+
+@pytest.mark.parametrize("zeros", [4, 7, 10, 16])
+def test_syllables_worth_many_digits_agree_with_the_plain_algorithm(mirelo, zeros):
+    # Four characters at once can add dozens of digits to a group: numbers
+    # beyond 32 bits that leading zeros keep small, and that a one makes large.
+    quiet_icon(mirelo)
+    value_list, numbers_list = ["z", "a", " "], ["0" * zeros, 1, " "]
+    for text in ("zzzza zzzzzzzza", "aaaazzzz", "azzzz zaz", "zazaz zzzzzzzzzzzzaz", "zzzzzzzzzzzz"):
+        for repeated in (text, (text + " ") * 300):
+            assert outcome(decode, mirelo, repeated, value_list, numbers_list) == \
+                outcome(reference.decode, repeated, value_list, numbers_list), (text, zeros)

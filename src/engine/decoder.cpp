@@ -53,6 +53,7 @@ Decoder::Decoder(std::int64_t base, std::vector<Pass> passes)
     : base_(base),
       fast_digit_limit_(base >= 2 && base <= 36 ? std::uint32_t(base < 10 ? base : 10) : 0),
       max_fast_digits_(max_fast_digits(base)),
+      max_chunk_run_(max_chunk_run(base)),
       single_state_(all_patterns_short(passes)),
       chunk_states_(single_state_ ? 1 : kChunkStates),
       chain_(std::move(passes), common_characters()) {
@@ -65,6 +66,14 @@ Decoder::Decoder(std::int64_t base, std::vector<Pass> passes)
 
 void Decoder::FreeTable::operator()(void* table) const {
     std::free(table);
+}
+
+std::size_t Decoder::max_chunk_run(std::int64_t base) {
+    std::size_t run = 0;
+    for (std::uint64_t power = std::uint64_t(base); base >= 2 && power <= 0xFFFFFFFFu;
+         power *= std::uint64_t(base))
+        ++run;
+    return run;
 }
 
 void Decoder::prepare_chunks() {
@@ -120,7 +129,7 @@ Decoder::ChunkAction Decoder::describe_chunk(const std::uint8_t* symbols) {
             value = value * std::uint32_t(base_) + (output[k] - U'0');
     };
     const std::size_t digits_end = end_of_digits(0);
-    if (digits_end > kMaxRun) return action;
+    if (digits_end > max_chunk_run_) return action;
     action.count = std::uint8_t(digits_end);
     action.multiplier = 1;
     for (std::size_t k = 0; k < digits_end; ++k) action.multiplier *= std::uint32_t(base_);

@@ -160,6 +160,9 @@ class Decoder {
     static constexpr ReplaceChain::State kChunkStates = 32;
     static constexpr std::size_t kChunkEntries = std::size_t(1) << 20;
     static constexpr std::size_t kNarrow = 0x10000;
+    // The most digits a chunk adds to a group: its multiplier, a power of
+    // the base, fits in 32 bits.
+    static std::size_t max_chunk_run(std::int64_t base);
     void prepare_chunks();
     ChunkAction describe_chunk(const std::uint8_t* symbols);
 
@@ -458,6 +461,7 @@ class Decoder {
     std::int64_t base_;
     std::uint32_t fast_digit_limit_;  // digits below this are read natively
     std::size_t max_fast_digits_;     // the most digits a group read natively has
+    std::size_t max_chunk_run_;
     bool single_state_;
     ReplaceChain::State chunk_states_;
     ReplaceChain chain_;
