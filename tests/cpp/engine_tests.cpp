@@ -10,9 +10,11 @@
 
 #include "checks.hpp"
 #include "engine/binary_spelling.hpp"
+#include "engine/cpu_features.hpp"
 #include "engine/decoder.hpp"
 #include "engine/encoder.hpp"
 #include "engine/engine_cache.hpp"
+#include "engine/narrow_groups.hpp"
 #include "engine/token_alphabet.hpp"
 #include "engine/utf8.hpp"
 
@@ -571,6 +573,85 @@ void binary_spelling_writes_what_the_encoder_writes() {
 
 }  // namespace
 
+// Takes characters one at a time and in arrays, as the module's output does.
+struct Collected {
+    Text text;
+    void operator()(CodePoint c) { text += c; }
+    void operator()(const CodePoint* characters, std::size_t count) {
+        text.append(characters, count);
+    }
+};
+
+// The decoder alone, or with whole groups read from narrowed blocks; in
+// pieces of the given size, as units of the given width.
+template <typename Unit>
+bool decode_in_blocks(engine::Decoder& decoder, const engine::NarrowGroups* groups,
+                      const Text& input, std::size_t piece, Text& out) {
+    const std::vector<Unit> units(input.begin(), input.end());
+    decoder.restart();
+    Collected collected;
+    auto refuse = [](const Text&, Collected&) { return false; };
+    for (std::size_t at = 0; at < units.size(); at += piece) {
+        const std::size_t length = std::min(piece, units.size() - at);
+        const auto status =
+            groups ? groups->feed(decoder, units.data() + at, length, collected, refuse)
+                   : decoder.feed(units.data() + at, length, collected, refuse);
+        if (status != engine::Decoder::Status::ok) return false;
+    }
+    const bool finished = decoder.finish(collected, refuse) == engine::Decoder::Status::ok;
+    out = collected.text;
+    return finished;
+}
+
+// Groups of the alphabet's syllables, long and short, with other blanks,
+// broken syllables and foreign characters now and then.
+Text syllable_text(std::mt19937_64& random, const std::vector<Pass>& passes, std::size_t groups) {
+    Text text;
+    for (std::size_t g = 0; g < groups; ++g) {
+        const std::size_t syllables = random() % 8 == 0 ? random() % 40 : random() % 14;
+        for (std::size_t k = 0; k < syllables; ++k) {
+            const Text& syllable = passes[random() % passes.size()].pattern;
+            text += random() % 200 == 0 ? syllable.substr(0, 1) : syllable;
+        }
+        if (random() % 150 == 0) text += U"\t\u3000x\0"[random() % 4];
+        text += U' ';
+    }
+    return text;
+}
+
+void narrow_blocks_read_what_the_decoder_reads() {
+    const std::vector<std::vector<Pass>> alphabets = {
+        {{U"0", U" "}, {U"O", U"1"}, {U"o", U"0"}},
+        {{U"哩", U"2"}, {U"鸽", U"1"}, {U"咕", U"0"}, {U" ", U" "}},
+        {{U"吱吱", U"1"}, {U"唧唧", U"0"}, {U" ", U" "}},
+        {{U"\u0100\u0100", U"2"}, {U"\u0101\u0101", U"1"}, {U"\u0102\u0102", U"0"}},
+        cat_decoding,
+    };
+    const unsigned bases[] = {2, 3, 2, 3, 3};
+    for (std::size_t a = 0; a < alphabets.size(); ++a) {
+        const engine::NarrowGroups groups(alphabets[a], bases[a]);
+        check(groups.usable() == (a != 4 && engine::processor_has_ssse3()), "read in blocks", a);
+        engine::Decoder decoder(bases[a], alphabets[a]);
+        for (unsigned long long seed = 0; seed < 30; ++seed) {
+            std::mt19937_64 random(seed);
+            const Text input = syllable_text(random, alphabets[a], 1 + random() % 1500);
+            const std::size_t piece = seed % 2 ? input.size() + 1 : 1 + random() % 5000;
+            Text expected, got, got_bytes;
+            const bool readable =
+                decode_in_blocks<std::uint16_t>(decoder, nullptr, input, piece, expected);
+            check(
+                decode_in_blocks<std::uint16_t>(decoder, &groups, input, piece, got) == readable &&
+                    got == expected,
+                "16-bit units in blocks", seed);
+            if (std::all_of(input.begin(), input.end(), [](CodePoint c) { return c <= 0xFF; }))
+                check(decode_in_blocks<std::uint8_t>(decoder, &groups, input, piece, got_bytes) ==
+                              readable &&
+                          got_bytes == expected,
+                      "bytes in blocks", seed);
+        }
+    }
+}
+
 int main() {
     worked_examples();
     whitespace_is_the_interpreters();
@@ -583,5 +664,6 @@ int main() {
     tokens_act_alone_wherever_they_are_found();
     tokens_of_the_languages();
     binary_spelling_writes_what_the_encoder_writes();
+    narrow_blocks_read_what_the_decoder_reads();
     return checks::exit_status();
 }
