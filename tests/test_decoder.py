@@ -479,14 +479,17 @@ def test_calls_alternating_with_a_nearly_equal_alphabet_agree(mirelo):
 # --- Long texts of whole groups, read a block at a time -------------------------
 
 # Alphabets whose syllables are read straight from the text, group by group:
-# the three languages of fixed-length syllables, syllables that a string of
-# one byte per character cannot hold, and a blank that is a letter.
-BLOCK_ALPHABETS = [language for language in LANGUAGES if language.name != "cat"] + [
+# the four languages, syllables that a string of one byte per character
+# cannot hold, a blank that is a letter, and runs of a letter ended in three
+# ways or standing alone.
+BLOCK_ALPHABETS = LANGUAGES + [
     Language("wide syllables", (["\u0102\u0102", "\u0101\u0101", "\u0100\u0100", "x"],
                                 [2, 1, 0, " "]),
              (["x", "\u0102\u0102", "\u0101\u0101", "\u0100\u0100"], [" ", 2, 1, 0]), None),
     Language("letter blank", (["ab", "cb", "q"], [1, 0, " "]), (["q", "ab", "cb"], [" ", 1, 0]),
              None),
+    Language("runs", (["aaa!", "a?", "aa#", "a", " "], [3, 0, 2, 1, " "]),
+             (["aaa!", "a?", "aa#", "a", " "], [3, 0, 2, 1, " "]), None),
 ]
 
 
@@ -495,11 +498,13 @@ def damage(text, rng, language):
     blanks, broken or foreign syllables, blanks doubled, and groups that are
     too long, surrogates, or beyond the last code point."""
     value_list, numbers_list = language.decoding
-    syllables = [value for value, number in zip(value_list, numbers_list) if str(number).isdigit()]
-    blank = value_list[[str(number) for number in numbers_list].index(" ")]
-    zero = value_list[[str(number) for number in numbers_list].index("0")]
+    numbers = [str(number) for number in numbers_list]
+    syllables = [value for value, number in zip(value_list, numbers) if number.isdigit()]
+    blank = value_list[numbers.index(" ")] if " " in numbers else " "
+    zero = value_list[numbers.index("0")]
     highest = max(syllables, key=lambda value: numbers_list[value_list.index(value)])
     changes = ["\t", "\u3000", "\n", blank, blank * 3, "x", "\x00", "\ud800", syllables[0][:1],
+               syllables[0][-1:], syllables[-1][1:],
                blank + zero * 40 + blank, blank + highest * 22 + blank,
                blank + reference.encode("\ud800", *language.encoding) + blank,
                blank + reference.encode("\U0001F600\U0010FFFF", *language.encoding) + blank]
@@ -554,3 +559,24 @@ def test_syllables_worth_many_digits_agree_with_the_plain_algorithm(mirelo, zero
         for repeated in (text, (text + " ") * 300):
             assert outcome(decode, mirelo, repeated, value_list, numbers_list) == \
                 outcome(reference.decode, repeated, value_list, numbers_list), (text, zeros)
+
+
+# Each alphabet breaks one condition under which runs of a character read
+# alike group by group, and a text that shows it; a text fails as a whole at
+# its first bad group, so each repeats one kind of group.
+@pytest.mark.parametrize("alphabet, group", [
+    ((["aa!", "a1", "a", " "], [1, 2, 0, " "]), "aaa!"),  # a run pass writes another's end
+    ((["a", "aa!", "a?", " "], [1, 2, 0, " "]), "a?"),  # the lone run character's pass first
+    ((["aa!", "2a", "a", " "], [2, 0, 1, " "]), "aa!a"),  # a pass over a digit written before
+    ((["aa!", "a?", "a", " x"], [2, 0, 1, ""]), "a xa"),  # a pass across the blank
+], ids=["written end", "lone first", "over a digit", "across blank"])
+def test_runs_that_passes_break_agree_with_the_plain_algorithm(mirelo, alphabet, group):
+    quiet_icon(mirelo)
+    rng = random.Random(len(group))
+    syllables = alphabet[0] + ["!", "?", "a"]
+    texts = [" ".join([group] * 80 + ["a"])]
+    texts += [" ".join("".join(rng.choices(syllables, k=rng.randrange(8)))
+                       for _ in range(rng.randrange(1, 200))) for _ in range(20)]
+    for text in texts:
+        assert outcome(decode, mirelo, text, *alphabet) == \
+            outcome(reference.decode, text, *alphabet), text[:40]

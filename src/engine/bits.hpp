@@ -27,6 +27,17 @@ inline unsigned lowest_bit(std::uint64_t mask) {
 #endif
 }
 
+// The count of set bits.
+inline unsigned popcount(std::uint64_t mask) {
+#if defined(__GNUC__) || defined(__clang__)
+    return unsigned(__builtin_popcountll(mask));
+#else
+    unsigned count = 0;
+    for (; mask != 0; mask &= mask - 1) ++count;
+    return count;
+#endif
+}
+
 // The lowest `count` bits, count from 0 to 64.
 inline std::uint64_t low_bits(unsigned count) {
     return count >= 64 ? ~std::uint64_t(0) : (std::uint64_t(1) << count) - 1;

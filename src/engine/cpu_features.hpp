@@ -16,9 +16,11 @@
 #if defined(__GNUC__) || defined(__clang__)
 #define MIRELO_SSSE3 __attribute__((target("ssse3")))
 #define MIRELO_AVX2 __attribute__((target("avx2")))
+#define MIRELO_AVX2_BMI2 __attribute__((target("avx2,bmi2,popcnt")))
 #else
 #define MIRELO_SSSE3
 #define MIRELO_AVX2
+#define MIRELO_AVX2_BMI2
 #endif
 
 // Compiles a loop shared by several of those functions into each, with that
@@ -33,8 +35,10 @@
 
 namespace engine {
 
-// Both false on other processors.
+// All false on other processors.
 bool processor_has_ssse3();
 bool processor_has_avx2();
+// BMI2, on a processor that runs its PEXT in hardware.
+bool processor_has_fast_pext();
 
 }  // namespace engine

@@ -4,8 +4,10 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <utility>
 
 #include "engine/cpu_features.hpp"
+#include "engine/run_groups.hpp"
 #include "engine/token_alphabet.hpp"
 
 #ifdef MIRELO_SSE2
@@ -50,31 +52,45 @@ std::vector<Text> digit_tokens(const std::vector<Token>& tokens, std::int64_t ba
 
 NarrowGroups::NarrowGroups(const std::vector<Pass>& passes, std::int64_t base)
     : wide_(processor_has_avx2()) {
-    if (base != 2 && base != 3) return;
-    for (const CodePoint blank : blank_candidates(passes)) {
-        const std::vector<Token> tokens = tokens_of(passes, base, blank);
-        if (tokens.empty()) continue;
-        const std::vector<Text> digits = digit_tokens(tokens, base);
-        if (digits.empty()) return;
+    const std::vector<CodePoint> blanks = blank_candidates(passes);
+    for (const CodePoint blank : blanks) {
+        if (read_tokens(passes, base, blank)) return;
+    }
+    for (const CodePoint blank : blanks) {
+        RunGroups runs(passes, base, blank);
+        if (!runs.usable() || runs.characters().size() > kMostCharacters) continue;
         blank_ = blank;
-        std::vector<std::string> narrowed;
-        for (const Text& token : digits) {
-            std::string bytes;
-            for (const CodePoint c : token) {
-                if (c == blank) return;
-                std::size_t k = 0;
-                while (k < character_count_ && characters_[k] != c) ++k;
-                if (k == kMostCharacters) return;
-                characters_[k] = c;
-                character_count_ = std::max(character_count_, k + 1);
-                bytes += static_cast<char>(0x80 + k);
-            }
-            narrowed.push_back(bytes);
-        }
-        // Narrowed groups fit in a few bytes, where 16-byte vectors are no slower.
-        vectors_ = TokenVectors(narrowed, kBlankByte, TokenVectors::Width::narrow);
+        for (const CodePoint c : runs.characters()) characters_[character_count_++] = c;
+        runs_ = std::move(runs);
         return;
     }
+}
+
+bool NarrowGroups::read_tokens(const std::vector<Pass>& passes, std::int64_t base,
+                               CodePoint blank) {
+    if (base != 2 && base != 3) return false;
+    const std::vector<Token> tokens = tokens_of(passes, base, blank);
+    if (tokens.empty()) return false;
+    const std::vector<Text> digits = digit_tokens(tokens, base);
+    if (digits.empty()) return false;
+    std::vector<std::string> narrowed;
+    for (const Text& token : digits) {
+        std::string bytes;
+        for (const CodePoint c : token) {
+            if (c == blank) return false;
+            std::size_t k = 0;
+            while (k < character_count_ && characters_[k] != c) ++k;
+            if (k == kMostCharacters) return false;
+            characters_[k] = c;
+            character_count_ = std::max(character_count_, k + 1);
+            bytes += static_cast<char>(0x80 + k);
+        }
+        narrowed.push_back(bytes);
+    }
+    blank_ = blank;
+    // Narrowed groups fit in a few bytes, where 16-byte vectors are no slower.
+    vectors_ = TokenVectors(narrowed, kBlankByte, TokenVectors::Width::narrow);
+    return true;
 }
 
 unsigned char NarrowGroups::byte_of(CodePoint c) const {

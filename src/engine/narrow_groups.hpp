@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/decoder.hpp"
+#include "engine/run_groups.hpp"
 #include "engine/token_vectors.hpp"
 
 namespace engine {
@@ -20,7 +21,7 @@ class NarrowGroups {
   public:
     NarrowGroups(const std::vector<Pass>& passes, std::int64_t base);
 
-    bool usable() const { return vectors_.usable(); }
+    bool usable() const { return vectors_.usable() || runs_.usable(); }
 
     // The most characters the digit tokens may be made of.
     static constexpr std::size_t kMostCharacters = 8;
@@ -79,9 +80,7 @@ class NarrowGroups {
             const unsigned char* from = bytes;
             for (const unsigned char* before = nullptr; from != before;) {
                 before = from;
-                std::uint64_t tokens = 0, groups = 0;
-                const std::size_t count = vectors_.read(from, bytes + block + kWindow, characters,
-                                                        kMostRead, tokens, groups);
+                const std::size_t count = read_groups(from, bytes + block + kWindow, characters);
                 out(characters, count);
             }
             const std::size_t read = std::size_t(from - bytes);
@@ -91,6 +90,16 @@ class NarrowGroups {
         }
         return taken;
     }
+
+    // Whole groups from narrowed bytes, by whichever reader the alphabet has.
+    std::size_t read_groups(const unsigned char*& from, const unsigned char* end,
+                            CodePoint* characters) const {
+        if (runs_.usable()) return runs_.read(from, end, characters, kMostRead, kBlankByte);
+        std::uint64_t tokens = 0, groups = 0;
+        return vectors_.read(from, end, characters, kMostRead, tokens, groups);
+    }
+    // Takes the alphabet's digit tokens, where its passes act token by token.
+    bool read_tokens(const std::vector<Pass>& passes, std::int64_t base, CodePoint blank);
 
     // Writes `length` bytes and kWindow bytes of kOtherByte after them.
     void narrow(const std::uint8_t* text, std::size_t length, unsigned char* bytes) const;
@@ -110,6 +119,7 @@ class NarrowGroups {
     }
 
     TokenVectors vectors_;
+    RunGroups runs_;
     CodePoint blank_ = 0;
     // The digit tokens' characters; the k-th becomes byte 0x80 + k.
     CodePoint characters_[kMostCharacters] = {};

@@ -80,9 +80,8 @@ class Straddles {
     std::size_t tried_ = 0;
 };
 
-// What follows a blank token cannot complete a match begun before it:
-// no proper start of the pattern ends with what the token has become, and
-// the token does not end with one.
+}  // namespace
+
 bool cuts_cleanly(const Text& blank_now, const Text& pattern) {
     if (blank_now.empty()) return false;
     for (std::size_t length = 1; length < pattern.size(); ++length) {
@@ -91,8 +90,6 @@ bool cuts_cleanly(const Text& blank_now, const Text& pattern) {
     }
     return true;
 }
-
-}  // namespace
 
 std::vector<Token> tokens_of(const std::vector<Pass>& passes, std::int64_t base, CodePoint blank) {
     std::vector<Text> texts;

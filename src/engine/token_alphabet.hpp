@@ -27,4 +27,9 @@ struct Token {
 // showing it would take too long) the result is empty.
 std::vector<Token> tokens_of(const std::vector<Pass>& passes, std::int64_t base, CodePoint blank);
 
+// What follows a blank, as the passes before this pattern's have left it
+// (`blank_now`), cannot complete a match begun before it: no proper start of
+// the pattern ends with it, and it does not end with one.
+bool cuts_cleanly(const Text& blank_now, const Text& pattern);
+
 }  // namespace engine

@@ -15,6 +15,7 @@
 #include "engine/encoder.hpp"
 #include "engine/engine_cache.hpp"
 #include "engine/narrow_groups.hpp"
+#include "engine/run_groups.hpp"
 #include "engine/token_alphabet.hpp"
 #include "engine/utf8.hpp"
 
@@ -596,27 +597,65 @@ bool decode_in_blocks(engine::Decoder& decoder, const engine::NarrowGroups* grou
         const auto status =
             groups ? groups->feed(decoder, units.data() + at, length, collected, refuse)
                    : decoder.feed(units.data() + at, length, collected, refuse);
-        if (status != engine::Decoder::Status::ok) return false;
+        if (status != engine::Decoder::Status::ok) {
+            out = collected.text;
+            return false;
+        }
     }
     const bool finished = decoder.finish(collected, refuse) == engine::Decoder::Status::ok;
     out = collected.text;
     return finished;
 }
 
-// Groups of the alphabet's syllables, long and short, with other blanks,
-// broken syllables and foreign characters now and then.
+// Groups of the alphabet's digit syllables, long and short, with other
+// syllables, other blanks, broken syllables and foreign characters now and
+// then.
 Text syllable_text(std::mt19937_64& random, const std::vector<Pass>& passes, std::size_t groups) {
+    std::vector<Text> digits;
+    for (const Pass& pass : passes) {
+        if (pass.replacement.size() == 1 && pass.replacement[0] >= U'0' &&
+            pass.replacement[0] <= U'9')
+            digits.push_back(pass.pattern);
+    }
     Text text;
     for (std::size_t g = 0; g < groups; ++g) {
         const std::size_t syllables = random() % 8 == 0 ? random() % 40 : random() % 14;
         for (std::size_t k = 0; k < syllables; ++k) {
-            const Text& syllable = passes[random() % passes.size()].pattern;
-            text += random() % 200 == 0 ? syllable.substr(0, 1) : syllable;
+            const Text& syllable = digits.empty() || random() % 100 == 0
+                                       ? passes[random() % passes.size()].pattern
+                                       : digits[random() % digits.size()];
+            const std::size_t cut = random() % 60 == 0 ? random() % syllable.size() : 0;
+            text += syllable.substr(cut, random() % 60 == 0 ? 1 : Text::npos);
         }
         if (random() % 150 == 0) text += U"\t\u3000x\0"[random() % 4];
         text += U' ';
     }
     return text;
+}
+
+// Decodes random texts of the alphabet's syllables with and without the
+// narrowed blocks; false where the blocks disagree with the decoder.
+bool blocks_agree(const std::vector<Pass>& passes, unsigned base, unsigned long long seeds,
+                  const engine::NarrowGroups& groups) {
+    engine::Decoder decoder(base, passes);
+    bool agree = true;
+    for (unsigned long long seed = 0; seed < seeds; ++seed) {
+        std::mt19937_64 random(seed);
+        const Text input = syllable_text(random, passes, 1 + random() % 1500);
+        const std::size_t piece = seed % 2 ? input.size() + 1 : 1 + random() % 5000;
+        Text expected, got, got_bytes;
+        const bool readable =
+            decode_in_blocks<std::uint16_t>(decoder, nullptr, input, piece, expected);
+        agree = agree &&
+                decode_in_blocks<std::uint16_t>(decoder, &groups, input, piece, got) == readable &&
+                got == expected;
+        if (std::all_of(input.begin(), input.end(), [](CodePoint c) { return c <= 0xFF; }))
+            agree = agree &&
+                    decode_in_blocks<std::uint8_t>(decoder, &groups, input, piece, got_bytes) ==
+                        readable &&
+                    got_bytes == expected;
+    }
+    return agree;
 }
 
 void narrow_blocks_read_what_the_decoder_reads() {
@@ -628,28 +667,72 @@ void narrow_blocks_read_what_the_decoder_reads() {
         cat_decoding,
     };
     const unsigned bases[] = {2, 3, 2, 3, 3};
+#ifdef MIRELO_SSE2
+    const bool runs_readable = true;
+#else
+    const bool runs_readable = false;
+#endif
     for (std::size_t a = 0; a < alphabets.size(); ++a) {
         const engine::NarrowGroups groups(alphabets[a], bases[a]);
-        check(groups.usable() == (a != 4 && engine::processor_has_ssse3()), "read in blocks", a);
-        engine::Decoder decoder(bases[a], alphabets[a]);
-        for (unsigned long long seed = 0; seed < 30; ++seed) {
-            std::mt19937_64 random(seed);
-            const Text input = syllable_text(random, alphabets[a], 1 + random() % 1500);
-            const std::size_t piece = seed % 2 ? input.size() + 1 : 1 + random() % 5000;
-            Text expected, got, got_bytes;
-            const bool readable =
-                decode_in_blocks<std::uint16_t>(decoder, nullptr, input, piece, expected);
-            check(
-                decode_in_blocks<std::uint16_t>(decoder, &groups, input, piece, got) == readable &&
-                    got == expected,
-                "16-bit units in blocks", seed);
-            if (std::all_of(input.begin(), input.end(), [](CodePoint c) { return c <= 0xFF; }))
-                check(decode_in_blocks<std::uint8_t>(decoder, &groups, input, piece, got_bytes) ==
-                              readable &&
-                          got_bytes == expected,
-                      "bytes in blocks", seed);
-        }
+        check(groups.usable() == (a == 4 ? runs_readable : engine::processor_has_ssse3()),
+              "read in blocks", a);
+        check(blocks_agree(alphabets[a], bases[a], 30, groups), "blocks agree", a);
     }
+}
+
+// The run reader's two ways on narrowed bytes: the same characters, stopping
+// at the same byte.
+bool both_ways_read_alike(const std::vector<Pass>& passes, unsigned base, std::mt19937_64& random) {
+    const engine::RunGroups fastest(passes, base, U' ');
+    const engine::RunGroups plain(passes, base, U' ', engine::RunGroups::Way::plain);
+    if (!fastest.usable()) return !plain.usable();
+    const std::vector<CodePoint>& characters = fastest.characters();
+    std::vector<unsigned char> bytes;
+    for (const CodePoint c : syllable_text(random, passes, 400)) {
+        const auto at = std::find(characters.begin(), characters.end(), c);
+        bytes.push_back(c == U' ' ? ' '
+                        : at != characters.end()
+                            ? static_cast<unsigned char>(0x80 + (at - characters.begin()))
+                            : 0xFF);
+    }
+    bytes.resize(bytes.size() + 64, 0xFF);
+    for (std::size_t at = 0; at < bytes.size();) {
+        CodePoint fast_read[64], plain_read[64];
+        const unsigned char *fast_from = bytes.data() + at, *plain_from = fast_from;
+        const std::size_t most = 1 + random() % 64;
+        const std::size_t count =
+            fastest.read(fast_from, bytes.data() + bytes.size(), fast_read, most, ' ');
+        if (plain.read(plain_from, bytes.data() + bytes.size(), plain_read, most, ' ') != count ||
+            plain_from != fast_from || !std::equal(fast_read, fast_read + count, plain_read))
+            return false;
+        at = std::size_t(fast_from - bytes.data()) + 1;
+    }
+    return true;
+}
+
+// Runs of one character ended by terminators, in any order and base, now and
+// then with a pass that breaks the pattern or one that can never match.
+void random_runs_read_what_the_decoder_reads() {
+    std::size_t usable = 0;
+    for (unsigned long long seed = 0; seed < 300; ++seed) {
+        std::mt19937_64 random(seed);
+        const unsigned base = 2 + unsigned(random() % 9);
+        const auto digit = [&] { return Text(1, CodePoint(U'0' + random() % base)); };
+        std::vector<Pass> passes;
+        const Text terminators = U"!?#";
+        for (std::size_t k = 0, count = 1 + random() % 3; k < count; ++k)
+            passes.push_back({Text(1 + random() % 5, U'a') + terminators[k], digit()});
+        passes.push_back({U"a", digit()});
+        if (random() % 4 == 0) passes.insert(passes.begin(), {U"a~q", U""});
+        if (random() % 4 == 0) passes.push_back({U" ", U" "});
+        if (random() % 8 == 0) passes.push_back({U"a ", U"1"});
+        if (random() % 5 == 0) std::swap(passes.front(), passes.back());
+        const engine::NarrowGroups groups(passes, base);
+        usable += groups.usable();
+        check(blocks_agree(passes, base, 3, groups), "random runs agree", seed);
+        check(both_ways_read_alike(passes, base, random), "both ways read alike", seed);
+    }
+    check(usable > 100, "most random runs are read in blocks");
 }
 
 int main() {
@@ -665,5 +748,6 @@ int main() {
     tokens_of_the_languages();
     binary_spelling_writes_what_the_encoder_writes();
     narrow_blocks_read_what_the_decoder_reads();
+    random_runs_read_what_the_decoder_reads();
     return checks::exit_status();
 }

@@ -1,0 +1,295 @@
+#include "engine/run_groups.hpp"
+
+#include <algorithm>
+
+#include "engine/bits.hpp"
+#include "engine/cpu_features.hpp"
+#include "engine/decoder.hpp"
+#include "engine/token_alphabet.hpp"
+
+#ifdef MIRELO_SSE2
+#include <immintrin.h>
+#endif
+
+namespace engine {
+
+namespace {
+
+// The digit a replacement is, or -1.
+int digit_of(const Text& replacement, std::int64_t base) {
+    if (replacement.size() != 1 || replacement[0] < U'0' || replacement[0] > U'9') return -1;
+    const int digit = int(replacement[0] - U'0');
+    return digit < base ? digit : -1;
+}
+
+bool is_blank_text(const Text& text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), is_whitespace);
+}
+
+bool contains(const std::vector<CodePoint>& characters, CodePoint c) {
+    return std::find(characters.begin(), characters.end(), c) != characters.end();
+}
+
+}  // namespace
+
+RunGroups::RunGroups(const std::vector<Pass>& passes, std::int64_t base, CodePoint blank, Way way) {
+#ifdef MIRELO_SSE2
+    usable_ = recognise(passes, base, blank);
+    fast_ = way == Way::fastest && processor_has_avx2() && processor_has_fast_pext();
+#else
+    (void)passes;
+    (void)base;
+    (void)blank;
+    (void)way;
+#endif
+}
+
+// Why such passes read a group g of these characters as the reader does:
+// a run pass, a^k t, matches exactly where t stands after at least k a's, as
+// the match holds one t, at its end, so that two never overlap; and the a's
+// it takes are the ones right before that t, which no other run pass takes
+// (those take only a's right before their own terminators). So the run
+// passes, in any order, turn each such t and the k a's before it into its
+// digit; a t after fewer a's stays and makes the group unreadable. The pass
+// of a alone then turns each a left into its digit. No other pass can match
+// in g, nor across the blank after it.
+bool RunGroups::recognise(const std::vector<Pass>& passes, std::int64_t base, CodePoint blank) {
+    if (base < 2 || base > 10) return false;
+    // The pass of the run character alone, the last pass of one character
+    // to a digit.
+    std::size_t alone = passes.size();
+    for (std::size_t i = 0; i < passes.size(); ++i) {
+        if (passes[i].pattern.size() == 1 && passes[i].pattern[0] != blank &&
+            digit_of(passes[i].replacement, base) >= 0)
+            alone = i;
+    }
+    if (alone == passes.size()) return false;
+    const CodePoint run = passes[alone].pattern[0];
+    characters_ = {run};
+    digit_of_[0] = unsigned(digit_of(passes[alone].replacement, base));
+    std::vector<bool> acts(passes.size(), false);
+    acts[alone] = true;
+    std::vector<CodePoint> made;  // what the acting passes write
+    made.push_back(passes[alone].replacement[0]);
+    for (std::size_t i = 0; i < passes.size(); ++i) {
+        const Text& pattern = passes[i].pattern;
+        if (pattern == Text(1, blank) && is_blank_text(passes[i].replacement)) {
+            acts[i] = true;
+            made.insert(made.end(), passes[i].replacement.begin(), passes[i].replacement.end());
+            continue;
+        }
+        const int digit = digit_of(passes[i].replacement, base);
+        if (i > alone || pattern.size() < 2 || digit < 0 ||
+            std::any_of(pattern.begin(), pattern.end() - 1, [&](CodePoint c) { return c != run; }))
+            continue;
+        const CodePoint terminator = pattern.back();
+        if (terminator == run || terminator == blank || contains(characters_, terminator) ||
+            characters_.size() > kMostTerminators || pattern.size() - 1 > kMostRun)
+            return false;
+        digit_of_[characters_.size()] = unsigned(digit);
+        for (unsigned before = 1; before < pattern.size(); ++before)
+            reach_[characters_.size()][before] = ~std::uint64_t(0);
+        too_near_[characters_.size()] = low_bits(unsigned(pattern.size() - 1));
+        characters_.push_back(terminator);
+        made.push_back(passes[i].replacement[0]);
+        acts[i] = true;
+    }
+    // What the acting passes write must not be read again as a character of
+    // a group, nor as a blank.
+    for (const CodePoint c : made) {
+        if (contains(characters_, c) || (c == blank && !is_whitespace(c))) return false;
+    }
+    // Every other pass holds a character that never stands in such a text.
+    std::vector<CodePoint> present = characters_;
+    present.push_back(blank);
+    present.insert(present.end(), made.begin(), made.end());
+    for (std::size_t i = 0; i < passes.size(); ++i) {
+        if (acts[i]) continue;
+        const Text& pattern = passes[i].pattern;
+        if (pattern.empty() || std::all_of(pattern.begin(), pattern.end(),
+                                           [&](CodePoint c) { return contains(present, c); }))
+            return false;
+    }
+    Text blank_now(1, blank);
+    for (const Pass& pass : passes) {
+        if (!cuts_cleanly(blank_now, pass.pattern)) return false;
+        blank_now = replace_whole(blank_now, pass);
+    }
+    base_ = unsigned(base);
+    for (unsigned bits = 0; bits < 64; ++bits) {
+        for (unsigned b = 0; b < 6; ++b) sixes_[bits] = sixes_[bits] * base_ + ((bits >> b) & 1);
+    }
+    sixth_power_ = std::uint64_t(base_) * base_ * base_ * base_ * base_ * base_;
+    return is_blank_text(blank_now);
+}
+
+#ifdef MIRELO_SSE2
+
+namespace {
+
+// The number that digits, one bit each with the first digit in bit 0, give
+// where each set bit is a digit 1 and each clear bit a 0, for `count` digits
+// of up to kMostPlaces: the bits are moved so that the last digit has place 0,
+// then weighed six at a time.
+std::uint64_t weight_of(std::uint64_t bits, unsigned count, const std::uint64_t* sixes,
+                        std::uint64_t sixth_power) {
+    const std::uint64_t placed = bits << (RunGroups::kMostPlaces - count);
+    return (sixes[placed & 63] * sixth_power + sixes[(placed >> 6) & 63]) * sixth_power +
+           sixes[(placed >> 12) & 63];
+}
+
+// PEXT, compiled into the callers that have it.
+MIRELO_AVX2_BMI2 inline std::uint64_t gathered(std::uint64_t bits, std::uint64_t mask) {
+    return _pext_u64(bits, mask);
+}
+
+// The 64 bytes from a group's start: one bit per byte for the blank and for
+// each narrowed character.
+template <std::size_t Kinds>
+struct KindMasks {
+    std::uint64_t blanks = 0;
+    std::uint64_t of_kind[Kinds] = {};
+};
+
+// In four vectors of 16 bytes.
+template <std::size_t Kinds>
+struct NarrowKinds {
+    __m128i blank;
+    __m128i byte_of[Kinds];
+
+    explicit NarrowKinds(unsigned char blank_byte) {
+        blank = _mm_set1_epi8(static_cast<char>(blank_byte));
+        for (std::size_t k = 0; k < Kinds; ++k) byte_of[k] = _mm_set1_epi8(char(0x80 + k));
+    }
+    static std::uint64_t bits(__m128i equal, unsigned v) {
+        return std::uint64_t(unsigned(_mm_movemask_epi8(equal))) << (16 * v);
+    }
+    KindMasks<Kinds> operator()(const unsigned char* p) const {
+        KindMasks<Kinds> masks;
+        for (unsigned v = 0; v < 4; ++v) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * v));
+            masks.blanks |= bits(_mm_cmpeq_epi8(bytes, blank), v);
+            for (std::size_t k = 0; k < Kinds; ++k)
+                masks.of_kind[k] |= bits(_mm_cmpeq_epi8(bytes, byte_of[k]), v);
+        }
+        return masks;
+    }
+};
+
+// In two vectors of 32 bytes.
+template <std::size_t Kinds>
+struct WideKinds {
+    __m256i blank;
+    __m256i byte_of[Kinds];
+
+    MIRELO_AVX2_BMI2 explicit WideKinds(unsigned char blank_byte) {
+        blank = _mm256_set1_epi8(static_cast<char>(blank_byte));
+        for (std::size_t k = 0; k < Kinds; ++k) byte_of[k] = _mm256_set1_epi8(char(0x80 + k));
+    }
+    MIRELO_AVX2_BMI2 static std::uint64_t bits(__m256i low, __m256i high) {
+        return std::uint64_t(std::uint32_t(_mm256_movemask_epi8(high))) << 32 |
+               std::uint32_t(_mm256_movemask_epi8(low));
+    }
+    MIRELO_AVX2_BMI2 KindMasks<Kinds> operator()(const unsigned char* p) const {
+        const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+        const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
+        KindMasks<Kinds> masks;
+        masks.blanks = bits(_mm256_cmpeq_epi8(low, blank), _mm256_cmpeq_epi8(high, blank));
+        for (std::size_t k = 0; k < Kinds; ++k)
+            masks.of_kind[k] =
+                bits(_mm256_cmpeq_epi8(low, byte_of[k]), _mm256_cmpeq_epi8(high, byte_of[k]));
+        return masks;
+    }
+};
+
+}  // namespace
+
+template <bool Fast, std::size_t Kinds, typename KindsAt>
+MIRELO_INLINE std::size_t RunGroups::read_with(const KindsAt& kinds_at, const unsigned char*& from,
+                                               const unsigned char* end, CodePoint* read,
+                                               std::size_t most) const {
+    const unsigned char* p = from;
+    std::size_t count = 0;
+    while (end - p >= 64 && count < most) {
+        KindMasks<Kinds> masks = kinds_at(p);
+        if (masks.blanks == 0) break;
+        const unsigned length = lowest_bit(masks.blanks);
+        const std::uint64_t group = low_bits(length);
+        const std::uint64_t runs = masks.of_kind[0] & group;
+        std::uint64_t known = runs, ends = 0, taken = 0, cut_short = 0;
+        for (std::size_t k = 1; k < Kinds; ++k) {
+            const std::uint64_t here = masks.of_kind[k] &= group;
+            known |= here;
+            ends |= here;
+            // The run characters the terminators take; a terminator too near
+            // the group's start would take some from before it.
+            for (unsigned s = 1; s <= kMostRun; ++s) taken |= (here >> s) & reach_[k][s];
+            cut_short |= here & too_near_[k];
+        }
+        if (known != group || cut_short != 0 || (taken & ~runs) != 0) break;
+        masks.of_kind[0] = runs & ~taken;
+        const std::uint64_t digits = ends | masks.of_kind[0];
+        const unsigned places = popcount(digits);
+        if (places > kMostPlaces) break;
+        std::uint64_t value = 0;
+        if constexpr (Fast) {
+            // Per kind, where its digits stand among the group's.
+            for (std::size_t k = 0; k < Kinds; ++k) {
+                if (digit_of_[k] == 0) continue;
+                value += digit_of_[k] * weight_of(gathered(masks.of_kind[k], digits), places,
+                                                  sixes_, sixth_power_);
+            }
+        } else {
+            for (std::uint64_t rest = digits; rest != 0; rest &= rest - 1)
+                value = value * base_ + digit_of_[p[lowest_bit(rest)] - 0x80];
+        }
+        if (value > kMaxCodePoint) break;
+        read[count] = CodePoint(value);
+        count += std::size_t(length != 0);
+        p += length + 1;
+    }
+    from = p;
+    return count;
+}
+
+template <std::size_t Kinds>
+MIRELO_AVX2_BMI2 std::size_t RunGroups::read_fast(const unsigned char*& from,
+                                                  const unsigned char* end, CodePoint* read,
+                                                  std::size_t most,
+                                                  unsigned char blank_byte) const {
+    const WideKinds<Kinds> kinds(blank_byte);
+    return read_with<true, Kinds>(kinds, from, end, read, most);
+}
+
+template <std::size_t Kinds>
+std::size_t RunGroups::read_kinds(const unsigned char*& from, const unsigned char* end,
+                                  CodePoint* read, std::size_t most,
+                                  unsigned char blank_byte) const {
+    if (fast_) return read_fast<Kinds>(from, end, read, most, blank_byte);
+    const NarrowKinds<Kinds> kinds(blank_byte);
+    return read_with<false, Kinds>(kinds, from, end, read, most);
+}
+
+std::size_t RunGroups::read(const unsigned char*& from, const unsigned char* end, CodePoint* read,
+                            std::size_t most, unsigned char blank_byte) const {
+    static_assert(kMostTerminators == 3, "a reader for each count of terminators");
+    switch (characters_.size()) {
+        case 2:
+            return read_kinds<2>(from, end, read, most, blank_byte);
+        case 3:
+            return read_kinds<3>(from, end, read, most, blank_byte);
+        default:
+            return read_kinds<4>(from, end, read, most, blank_byte);
+    }
+}
+
+#else
+
+std::size_t RunGroups::read(const unsigned char*&, const unsigned char*, CodePoint*, std::size_t,
+                            unsigned char) const {
+    return 0;
+}
+
+#endif
+
+}  // namespace engine

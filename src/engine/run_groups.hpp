@@ -1,0 +1,80 @@
+// Groups written in runs of one character, each run ended by a terminator or
+// standing alone, as cat language is: "喵喵喵！" is 2, "喵喵？" is 0, and
+// each "喵" left over is 1. The passes are shown to act so on any group of
+// these characters (see the constructor), and a reader then takes a group's
+// digits from bit masks of its bytes, in a text narrowed to one byte per
+// character (see NarrowGroups).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "engine/replace_chain.hpp"
+
+namespace engine {
+
+class RunGroups {
+  public:
+    static constexpr std::size_t kMostTerminators = 3;
+    static constexpr unsigned kMostRun = 4;  // run characters before a terminator
+
+    // Usable where the passes are, apart from passes that can never match in
+    // a text of these characters, the blank and digits: passes of a run of
+    // the run character and a terminator, each to one digit; after them one
+    // pass of the run character alone to a digit; and passes of the blank
+    // alone to whitespace. What follows a blank never completes a match
+    // begun before it.
+    // The fastest way the processor has (AVX2 and a PEXT of its own), or, to
+    // compare them, SSE2 and a step per digit.
+    enum class Way { fastest, plain };
+    RunGroups(const std::vector<Pass>& passes, std::int64_t base, CodePoint blank,
+              Way way = Way::fastest);
+    RunGroups() = default;  // not usable
+
+    bool usable() const { return usable_; }
+
+    // The run character, then the terminators: byte 0x80 + k stands for the
+    // k-th in the narrowed text.
+    const std::vector<CodePoint>& characters() const { return characters_; }
+
+    // Reads whole groups of narrowed bytes, each ended by `blank_byte`,
+    // while 64 bytes remain and fewer than `most` characters are written;
+    // stops before a group of anything else, of 64 bytes or more, one the
+    // passes leave with a terminator in it, one of more than kMostPlaces
+    // digits, or one whose number is above U+10FFFF. Moves `from` past the last group read and
+    // returns the count of characters written to `read`.
+    std::size_t read(const unsigned char*& from, const unsigned char* end, CodePoint* read,
+                     std::size_t most, unsigned char blank_byte) const;
+
+    // The most digits a group read may have (its number fits in 64 bits).
+    static constexpr unsigned kMostPlaces = 18;
+
+  private:
+    bool recognise(const std::vector<Pass>& passes, std::int64_t base, CodePoint blank);
+    // Fast: vectors of 32 bytes, and each group's number from PEXT and
+    // tables instead of a step per digit.
+    template <bool Fast, std::size_t Kinds, typename KindsAt>
+    std::size_t read_with(const KindsAt& kinds_at, const unsigned char*& from,
+                          const unsigned char* end, CodePoint* read, std::size_t most) const;
+    template <std::size_t Kinds>
+    std::size_t read_fast(const unsigned char*& from, const unsigned char* end, CodePoint* read,
+                          std::size_t most, unsigned char blank_byte) const;
+    template <std::size_t Kinds>
+    std::size_t read_kinds(const unsigned char*& from, const unsigned char* end, CodePoint* read,
+                           std::size_t most, unsigned char blank_byte) const;
+
+    std::vector<CodePoint> characters_;
+    unsigned digit_of_[1 + kMostTerminators] = {};  // per narrowed byte - 0x80
+    // Per terminator, all ones at s where it takes the run character s
+    // places before it.
+    std::uint64_t reach_[1 + kMostTerminators][kMostRun + 1] = {};
+    std::uint64_t too_near_[1 + kMostTerminators] = {};  // the places before its run's end
+    unsigned base_ = 0;
+    std::uint64_t sixes_[64] = {};  // six digits of 0 and 1, the first in bit 0
+    std::uint64_t sixth_power_ = 0;
+    bool fast_ = false;  // AVX2 and a PEXT of its own
+    bool usable_ = false;
+};
+
+}  // namespace engine
