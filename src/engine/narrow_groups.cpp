@@ -50,14 +50,15 @@ std::vector<Text> digit_tokens(const std::vector<Token>& tokens, std::int64_t ba
 
 }  // namespace
 
-NarrowGroups::NarrowGroups(const std::vector<Pass>& passes, std::int64_t base)
-    : wide_(processor_has_avx2()) {
+NarrowGroups::NarrowGroups(const std::vector<Pass>& passes, std::int64_t base, Way way)
+    : wide_(way == Way::fastest && processor_has_avx2()) {
     const std::vector<CodePoint> blanks = blank_candidates(passes);
     for (const CodePoint blank : blanks) {
         if (read_tokens(passes, base, blank)) return;
     }
     for (const CodePoint blank : blanks) {
-        RunGroups runs(passes, base, blank);
+        RunGroups runs(passes, base, blank,
+                       way == Way::fastest ? RunGroups::Way::fastest : RunGroups::Way::plain);
         if (!runs.usable() || runs.characters().size() > kMostCharacters) continue;
         blank_ = blank;
         for (const CodePoint c : runs.characters()) characters_[character_count_++] = c;
@@ -126,6 +127,12 @@ struct Narrow {
     static void store(void* p, V v) { _mm_storeu_si128(static_cast<V*>(p), v); }
     static V bytes(unsigned char b) { return _mm_set1_epi8(static_cast<char>(b)); }
     static V units(std::uint16_t u) { return _mm_set1_epi16(static_cast<short>(u)); }
+    // Each lane a character of the text's width.
+    template <typename CharT>
+    static V lanes(unsigned value) {
+        return sizeof(CharT) == 2 ? units(static_cast<std::uint16_t>(value))
+                                  : bytes(static_cast<unsigned char>(value));
+    }
     static V same_bytes(V a, V b) { return _mm_cmpeq_epi8(a, b); }
     static V same_units(V a, V b) { return _mm_cmpeq_epi16(a, b); }
     static V either(V a, V b) { return _mm_or_si128(a, b); }
@@ -145,6 +152,11 @@ struct Wide {
     MIRELO_AVX2 static void store(void* p, V v) { _mm256_storeu_si256(static_cast<V*>(p), v); }
     MIRELO_AVX2 static V bytes(unsigned char b) { return _mm256_set1_epi8(static_cast<char>(b)); }
     MIRELO_AVX2 static V units(std::uint16_t u) { return _mm256_set1_epi16(static_cast<short>(u)); }
+    template <typename CharT>
+    MIRELO_AVX2 static V lanes(unsigned value) {
+        return sizeof(CharT) == 2 ? units(static_cast<std::uint16_t>(value))
+                                  : bytes(static_cast<unsigned char>(value));
+    }
     MIRELO_AVX2 static V same_bytes(V a, V b) { return _mm256_cmpeq_epi8(a, b); }
     MIRELO_AVX2 static V same_units(V a, V b) { return _mm256_cmpeq_epi16(a, b); }
     MIRELO_AVX2 static V either(V a, V b) { return _mm256_or_si256(a, b); }
@@ -184,45 +196,30 @@ MIRELO_INLINE typename Ops::V narrowed_lanes(typename Ops::V text,
 }
 
 // Narrows whole vectors of text; returns the count of characters narrowed.
-template <typename Ops>
-MIRELO_INLINE std::size_t narrow_vectors(const std::uint8_t* text, std::size_t length,
-                                         unsigned char* out, const Known& known,
-                                         unsigned char other_byte) {
+// Units are narrowed two vectors at a time, and packed into one.
+template <typename Ops, typename CharT>
+MIRELO_INLINE std::size_t narrow_vectors(const CharT* text, std::size_t length, unsigned char* out,
+                                         const Known& known, unsigned char other_byte) {
     using V = typename Ops::V;
+    constexpr bool kUnits = sizeof(CharT) == 2;
     V characters[Known::kMost], bytes[Known::kMost];
     for (std::size_t k = 0; k < known.count; ++k) {
-        characters[k] = Ops::bytes(static_cast<unsigned char>(known.characters[k]));
-        bytes[k] = Ops::bytes(known.bytes[k]);
-    }
-    const V other = Ops::bytes(other_byte);
-    std::size_t i = 0;
-    for (; length - i >= sizeof(V); i += sizeof(V)) {
-        Ops::store(out + i, narrowed_lanes<Ops, false>(Ops::load(text + i), characters, bytes,
-                                                       known.count, other));
-    }
-    return i;
-}
-
-template <typename Ops>
-MIRELO_INLINE std::size_t narrow_vectors(const std::uint16_t* text, std::size_t length,
-                                         unsigned char* out, const Known& known,
-                                         unsigned char other_byte) {
-    using V = typename Ops::V;
-    V characters[Known::kMost], bytes[Known::kMost];
-    for (std::size_t k = 0; k < known.count; ++k) {
-        characters[k] = Ops::units(static_cast<std::uint16_t>(known.characters[k]));
-        bytes[k] = Ops::units(known.bytes[k]);
+        characters[k] = Ops::template lanes<CharT>(unsigned(known.characters[k]));
+        bytes[k] = Ops::template lanes<CharT>(known.bytes[k]);
     }
     // In units: packing keeps only the low byte of a lane up to 0xFF.
-    const V other = Ops::units(other_byte);
-    constexpr std::size_t kUnits = sizeof(V) / 2;
+    const V other = Ops::template lanes<CharT>(other_byte);
     std::size_t i = 0;
-    for (; length - i >= 2 * kUnits; i += 2 * kUnits) {
-        const V low =
-            narrowed_lanes<Ops, true>(Ops::load(text + i), characters, bytes, known.count, other);
-        const V high = narrowed_lanes<Ops, true>(Ops::load(text + i + kUnits), characters, bytes,
-                                                 known.count, other);
-        Ops::store(out + i, Ops::packed(low, high));
+    for (; length - i >= sizeof(V); i += sizeof(V)) {
+        const V first =
+            narrowed_lanes<Ops, kUnits>(Ops::load(text + i), characters, bytes, known.count, other);
+        if constexpr (kUnits) {
+            const V second = narrowed_lanes<Ops, kUnits>(Ops::load(text + i + sizeof(V) / 2),
+                                                         characters, bytes, known.count, other);
+            Ops::store(out + i, Ops::packed(first, second));
+        } else {
+            Ops::store(out + i, first);
+        }
     }
     return i;
 }

@@ -19,7 +19,9 @@ namespace engine {
 
 class NarrowGroups {
   public:
-    NarrowGroups(const std::vector<Pass>& passes, std::int64_t base);
+    // The fastest ways the processor has, or, to compare them, SSE2 alone.
+    enum class Way { fastest, plain };
+    NarrowGroups(const std::vector<Pass>& passes, std::int64_t base, Way way = Way::fastest);
 
     bool usable() const { return vectors_.usable() || runs_.usable(); }
 
