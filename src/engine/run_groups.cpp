@@ -116,27 +116,20 @@ bool RunGroups::recognise(const std::vector<Pass>& passes, std::int64_t base, Co
         blank_now = replace_whole(blank_now, pass);
     }
     base_ = unsigned(base);
-    for (unsigned bits = 0; bits < 64; ++bits) {
-        for (unsigned b = 0; b < 6; ++b) sixes_[bits] = sixes_[bits] * base_ + ((bits >> b) & 1);
+    ninth_power_ = 1;
+    for (unsigned b = 0; b < kHalfPlaces; ++b) ninth_power_ *= base_;
+    for (std::size_t k = 0; k < characters_.size(); ++k) {
+        for (unsigned bits = 0; bits < (1u << kHalfPlaces); ++bits) {
+            for (unsigned b = 0; b < kHalfPlaces; ++b)
+                halves_[k][bits] = halves_[k][bits] * base_ + ((bits >> b) & 1) * digit_of_[k];
+        }
     }
-    sixth_power_ = std::uint64_t(base_) * base_ * base_ * base_ * base_ * base_;
     return is_blank_text(blank_now);
 }
 
 #ifdef MIRELO_SSE2
 
 namespace {
-
-// The number that digits, one bit each with the first digit in bit 0, give
-// where each set bit is a digit 1 and each clear bit a 0, for `count` digits
-// of up to kMostPlaces: the bits are moved so that the last digit has place 0,
-// then weighed six at a time.
-std::uint64_t weight_of(std::uint64_t bits, unsigned count, const std::uint64_t* sixes,
-                        std::uint64_t sixth_power) {
-    const std::uint64_t placed = bits << (RunGroups::kMostPlaces - count);
-    return (sixes[placed & 63] * sixth_power + sixes[(placed >> 6) & 63]) * sixth_power +
-           sixes[(placed >> 12) & 63];
-}
 
 // PEXT, compiled into the callers that have it.
 MIRELO_AVX2_BMI2 inline std::uint64_t gathered(std::uint64_t bits, std::uint64_t mask) {
@@ -233,12 +226,18 @@ MIRELO_INLINE std::size_t RunGroups::read_with(const KindsAt& kinds_at, const un
         if (places > kMostPlaces) break;
         std::uint64_t value = 0;
         if constexpr (Fast) {
-            // Per kind, where its digits stand among the group's.
+            // Per kind, where its digits stand among the group's, moved so
+            // that the last digit has place 0 of kMostPlaces; each half of
+            // the places is weighed by a table of the kind's digit.
+            std::uint64_t first = 0, second = 0;
             for (std::size_t k = 0; k < Kinds; ++k) {
                 if (digit_of_[k] == 0) continue;
-                value += digit_of_[k] * weight_of(gathered(masks.of_kind[k], digits), places,
-                                                  sixes_, sixth_power_);
+                const std::uint64_t placed = gathered(masks.of_kind[k], digits)
+                                             << (kMostPlaces - places);
+                first += halves_[k][placed & low_bits(kHalfPlaces)];
+                second += halves_[k][placed >> kHalfPlaces];
             }
+            value = first * ninth_power_ + second;
         } else {
             for (std::uint64_t rest = digits; rest != 0; rest &= rest - 1)
                 value = value * base_ + digit_of_[p[lowest_bit(rest)] - 0x80];

@@ -71,8 +71,12 @@ class RunGroups {
     std::uint64_t reach_[1 + kMostTerminators][kMostRun + 1] = {};
     std::uint64_t too_near_[1 + kMostTerminators] = {};  // the places before its run's end
     unsigned base_ = 0;
-    std::uint64_t sixes_[64] = {};  // six digits of 0 and 1, the first in bit 0
-    std::uint64_t sixth_power_ = 0;
+    // Per kind, the number that half of the places make where the bits say
+    // the kind's digit stands, the first place in bit 0; and the weight of
+    // the first half.
+    static constexpr unsigned kHalfPlaces = kMostPlaces / 2;
+    std::uint32_t halves_[1 + kMostTerminators][1u << kHalfPlaces] = {};
+    std::uint64_t ninth_power_ = 0;
     bool fast_ = false;  // AVX2 and a PEXT of its own
     bool usable_ = false;
 };
