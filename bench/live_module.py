@@ -1,6 +1,7 @@
 """Imports the module for measurements: the window is created on a virtual
 screen (started here when none is set) and its main loop returns at once."""
 
+import atexit
 import os
 import sys
 import tempfile
@@ -12,7 +13,9 @@ from virtual_display import start_xvfb  # noqa: E402
 
 def load():
     if not os.environ.get("DISPLAY"):
-        _, os.environ["DISPLAY"] = start_xvfb()
+        display, os.environ["DISPLAY"] = start_xvfb()
+        # The virtual screen lasts as long as the measurement, not longer.
+        atexit.register(display.terminate)
     runtime = tempfile.mkdtemp(prefix="mirelo-bench-")
     os.environ["XDG_RUNTIME_DIR"] = runtime
     module = import_without_main_loop()
