@@ -8,12 +8,17 @@ clear, which shows as system time however fast the module's own loop is.
 It also gives the median call besides the best: small cases make hundreds
 of calls and large ones a few dozen, so the best of a small case is more
 often a call that a busy moment of a shared machine happened to spare.
+The module's calls for the sizes of one language and direction are made in
+turn, each turn about as long for every size, so that a busy stretch of a
+shared machine falls on all sizes alike and the time per character compares
+sizes, not moments.
 
     python bench/bench_translation.py [--sizes 1K,1M,16M] [--no-plain-above 16M]
 """
 
 import argparse
 import ctypes
+import functools
 import gc
 import os
 import random
@@ -99,8 +104,54 @@ def measure(function, least_calls, least_seconds=0.0):
     return result, best, median, peak, user, system
 
 
-def run_case(label, fast, plain, length, with_plain):
-    result, fast_time, fast_median, fast_peak, user, system = measure(fast, 10, MODULE_SECONDS)
+def first_call(function):
+    """The result, time and peak resident growth of a first call."""
+    release_free_memory()
+    with open("/proc/self/clear_refs", "w") as clear:
+        clear.write("5")
+    before = resident_kib("VmRSS")
+    started = time.perf_counter()
+    result = function()
+    elapsed = time.perf_counter() - started
+    return result, elapsed, (resident_kib("VmHWM") - before) * 1024
+
+
+def measure_in_turn(functions, least_calls, least_seconds):
+    """measure() for several functions at once: after each one's first call,
+    they are called in turn, each turn as many calls of each as take about
+    as long as one call of the slowest, until every one has had at least
+    `least_calls` calls and `least_seconds`."""
+    firsts = [first_call(function) for function in functions]
+    later = [[] for _ in functions]
+    spent = [elapsed for _, elapsed, _ in firsts]
+    user = [0.0] * len(functions)
+    system = [0.0] * len(functions)
+    repeats = [1] * len(functions)  # the first turn times one call of each
+    while min(spent) < least_seconds or min(len(calls) for calls in later) + 1 < least_calls:
+        for k, function in enumerate(functions):
+            times_before = os.times()
+            for _ in range(repeats[k]):
+                started = time.perf_counter()
+                function()
+                elapsed = time.perf_counter() - started
+                later[k].append(elapsed)
+                spent[k] += elapsed
+            times_after = os.times()
+            user[k] += times_after.user - times_before.user
+            system[k] += times_after.system - times_before.system
+        typical = [statistics.median(calls) for calls in later]
+        repeats = [max(1, int(max(typical) / max(call, 1e-9))) for call in typical]
+    results = []
+    for k, (result, first, peak) in enumerate(firsts):
+        calls = len(later[k])
+        results.append((result, min([first] + later[k]), statistics.median(later[k]), peak,
+                        user[k] / calls, system[k] / calls))
+    return results
+
+
+def report_case(label, module, plain, length, with_plain):
+    """Prints a case's line, with the plain version measured now."""
+    result, fast_time, fast_median, fast_peak, user, system = module
     size = sys.getsizeof(result)
     line = ("%-26s %9d chars  module %9.4f s  %11.0f chars/s  median call %11.0f chars/s"
             "  peak %6.2f x result  cpu user %9.3f ms  system %9.3f ms" % (
@@ -133,21 +184,25 @@ def main():
     user_per_char = {}  # sizes whose calls take long enough for the clock's ticks
     ratios = {}  # (size, direction) -> ratios
     peaks = []
-    for size_name in args.sizes.split(","):
-        text = mixed_text(SIZES[size_name])
-        with_plain = SIZES[size_name] <= plain_limit
-        for name, (enc, dec) in LANGUAGES.items():
-            encoded = plain_translation.encode(text, *enc)
-            cases = (
-                ("encode", text, module.Translation_smooth, plain_translation.encode, enc),
-                ("decode", encoded, module.Translation_disobey, plain_translation.decode, dec),
-            )
-            for direction, source, function, reference, (values, numbers) in cases:
-                per, median, user, ratio, peak = run_case(
-                    "%s %s %s" % (size_name, name, direction),
-                    lambda: function(source, values, numbers, None, 0),
-                    lambda: reference(source, values, numbers),
-                    len(source), with_plain)
+    size_names = args.sizes.split(",")
+    texts = {size_name: mixed_text(SIZES[size_name]) for size_name in size_names}
+    for name, (enc, dec) in LANGUAGES.items():
+        encoded = {size_name: plain_translation.encode(texts[size_name], *enc)
+                   for size_name in size_names}
+        cases = (
+            ("encode", texts, module.Translation_smooth, plain_translation.encode, enc),
+            ("decode", encoded, module.Translation_disobey, plain_translation.decode, dec),
+        )
+        for direction, sources, function, reference, (values, numbers) in cases:
+            calls = [functools.partial(function, sources[size_name], values, numbers, None, 0)
+                     for size_name in size_names]
+            measured = measure_in_turn(calls, 10, MODULE_SECONDS)
+            for size_name, figures in zip(size_names, measured):
+                source = sources[size_name]
+                per, median, user, ratio, peak = report_case(
+                    "%s %s %s" % (size_name, name, direction), figures,
+                    functools.partial(reference, source, values, numbers),
+                    len(source), SIZES[size_name] <= plain_limit)
                 per_char.setdefault((name, direction), []).append(per)
                 median_per_char.setdefault((name, direction), []).append(median)
                 if SIZES[size_name] >= SIZES["1M"]:
