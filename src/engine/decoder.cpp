@@ -44,6 +44,10 @@ bool is_whitespace(CodePoint c) {
     }
 }
 
+bool is_blank_text(const Text& text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), is_whitespace);
+}
+
 bool all_patterns_short(const std::vector<Pass>& passes) {
     return std::all_of(passes.begin(), passes.end(),
                        [](const Pass& pass) { return pass.pattern.size() <= 1; });

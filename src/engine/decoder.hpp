@@ -17,6 +17,8 @@ namespace engine {
 
 // The characters that separate groups (the interpreter's notion of whitespace).
 bool is_whitespace(CodePoint c);
+// Whitespace only, and not empty.
+bool is_blank_text(const Text& text);
 
 // Whether an output also takes characters in arrays:
 // void(const CodePoint*, std::size_t).

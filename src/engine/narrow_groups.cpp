@@ -23,10 +23,8 @@ namespace {
 std::vector<CodePoint> blank_candidates(const std::vector<Pass>& passes) {
     std::vector<CodePoint> candidates;
     for (const Pass& pass : passes) {
-        const bool blank = !pass.replacement.empty() &&
-                           std::all_of(pass.replacement.begin(), pass.replacement.end(),
-                                       [](CodePoint c) { return is_whitespace(c); });
-        if (pass.pattern.size() == 1 && blank) candidates.push_back(pass.pattern[0]);
+        if (pass.pattern.size() == 1 && is_blank_text(pass.replacement))
+            candidates.push_back(pass.pattern[0]);
     }
     candidates.push_back(U' ');
     return candidates;
@@ -54,12 +52,13 @@ NarrowGroups::NarrowGroups(const std::vector<Pass>& passes, std::int64_t base, W
     : wide_(way == Way::fastest && processor_has_avx2()) {
     const std::vector<CodePoint> blanks = blank_candidates(passes);
     for (const CodePoint blank : blanks) {
-        if (read_tokens(passes, base, blank)) return;
+        if (take_tokens(passes, base, blank)) return;
     }
     for (const CodePoint blank : blanks) {
         RunGroups runs(passes, base, blank,
                        way == Way::fastest ? RunGroups::Way::fastest : RunGroups::Way::plain);
-        if (!runs.usable() || runs.characters().size() > kMostCharacters) continue;
+        static_assert(1 + RunGroups::kMostTerminators <= kMostCharacters, "runs' characters fit");
+        if (!runs.usable()) continue;
         blank_ = blank;
         for (const CodePoint c : runs.characters()) characters_[character_count_++] = c;
         runs_ = std::move(runs);
@@ -67,27 +66,32 @@ NarrowGroups::NarrowGroups(const std::vector<Pass>& passes, std::int64_t base, W
     }
 }
 
-bool NarrowGroups::read_tokens(const std::vector<Pass>& passes, std::int64_t base,
+bool NarrowGroups::take_tokens(const std::vector<Pass>& passes, std::int64_t base,
                                CodePoint blank) {
     if (base != 2 && base != 3) return false;
     const std::vector<Token> tokens = tokens_of(passes, base, blank);
     if (tokens.empty()) return false;
     const std::vector<Text> digits = digit_tokens(tokens, base);
     if (digits.empty()) return false;
+    // Kept only once every token fits, so that a refusal leaves nothing behind.
+    CodePoint characters[kMostCharacters] = {};
+    std::size_t count = 0;
     std::vector<std::string> narrowed;
     for (const Text& token : digits) {
         std::string bytes;
         for (const CodePoint c : token) {
             if (c == blank) return false;
-            std::size_t k = 0;
-            while (k < character_count_ && characters_[k] != c) ++k;
+            const std::size_t k =
+                std::size_t(std::find(characters, characters + count, c) - characters);
             if (k == kMostCharacters) return false;
-            characters_[k] = c;
-            character_count_ = std::max(character_count_, k + 1);
+            characters[k] = c;
+            count = std::max(count, k + 1);
             bytes += static_cast<char>(0x80 + k);
         }
         narrowed.push_back(bytes);
     }
+    std::copy(characters, characters + count, characters_);
+    character_count_ = count;
     blank_ = blank;
     // Narrowed groups fit in a few bytes, where 16-byte vectors are no slower.
     vectors_ = TokenVectors(narrowed, kBlankByte, TokenVectors::Width::narrow);

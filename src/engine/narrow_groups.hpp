@@ -101,7 +101,7 @@ class NarrowGroups {
         return vectors_.read(from, end, characters, kMostRead, tokens, groups);
     }
     // Takes the alphabet's digit tokens, where its passes act token by token.
-    bool read_tokens(const std::vector<Pass>& passes, std::int64_t base, CodePoint blank);
+    bool take_tokens(const std::vector<Pass>& passes, std::int64_t base, CodePoint blank);
 
     // Writes `length` bytes and kWindow bytes of kOtherByte after them.
     void narrow(const std::uint8_t* text, std::size_t length, unsigned char* bytes) const;

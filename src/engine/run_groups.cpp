@@ -22,10 +22,6 @@ int digit_of(const Text& replacement, std::int64_t base) {
     return digit < base ? digit : -1;
 }
 
-bool is_blank_text(const Text& text) {
-    return !text.empty() && std::all_of(text.begin(), text.end(), is_whitespace);
-}
-
 bool contains(const std::vector<CodePoint>& characters, CodePoint c) {
     return std::find(characters.begin(), characters.end(), c) != characters.end();
 }

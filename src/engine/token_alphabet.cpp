@@ -23,8 +23,7 @@ int meaning_of(const Text& result, std::int64_t base) {
     if (result.size() == 1 && result[0] >= U'0' && result[0] <= U'9' &&
         std::int64_t(result[0] - U'0') < base)
         return int(result[0] - U'0');
-    const bool blank = std::all_of(result.begin(), result.end(), is_whitespace);
-    return blank ? Token::kBlank : kUnfit;
+    return is_blank_text(result) ? Token::kBlank : kUnfit;
 }
 
 // Where the pass's scan of a text alone comes to rest: past its last match.
