@@ -191,16 +191,38 @@ struct WideKinds {
     }
 };
 
+// Bit planes from a character on: the words that hold it and the next.
+template <std::size_t Kinds>
+struct PlaneKinds {
+    const RunGroups::Planes& planes;
+
+    static std::uint64_t window(const std::uint64_t* plane, std::size_t at) {
+        const std::size_t word = at / 64;
+        const unsigned shift = unsigned(at % 64);
+        return plane[word] >> shift | (plane[word + 1] << 1) << (63 - shift);
+    }
+    KindMasks<Kinds> operator()(std::size_t at) const {
+        KindMasks<Kinds> masks;
+        masks.blanks = window(planes.blanks, at);
+        for (std::size_t k = 0; k < Kinds; ++k) masks.of_kind[k] = window(planes.of_kind[k], at);
+        return masks;
+    }
+};
+
+bool is_surrogate(std::uint64_t value) {
+    return (value & ~std::uint64_t(0x7FF)) == 0xD800;
+}
+
 }  // namespace
 
 template <bool Fast, std::size_t Kinds, typename KindsAt>
-MIRELO_INLINE std::size_t RunGroups::read_with(const KindsAt& kinds_at, const unsigned char*& from,
-                                               const unsigned char* end, CodePoint* read,
-                                               std::size_t most) const {
-    const unsigned char* p = from;
+MIRELO_INLINE std::size_t RunGroups::read_with(const KindsAt& kinds_at, std::size_t& from,
+                                               std::size_t last, CodePoint* read, std::size_t most,
+                                               Surrogates surrogates) const {
+    std::size_t at = from;
     std::size_t count = 0;
-    while (end - p >= 64 && count < most) {
-        KindMasks<Kinds> masks = kinds_at(p);
+    while (at <= last && count < most) {
+        KindMasks<Kinds> masks = kinds_at(at);
         if (masks.blanks == 0) break;
         const unsigned length = lowest_bit(masks.blanks);
         const std::uint64_t group = low_bits(length);
@@ -235,15 +257,22 @@ MIRELO_INLINE std::size_t RunGroups::read_with(const KindsAt& kinds_at, const un
             }
             value = first * ninth_power_ + second;
         } else {
-            for (std::uint64_t rest = digits; rest != 0; rest &= rest - 1)
-                value = value * base_ + digit_of_[p[lowest_bit(rest)] - 0x80];
+            for (std::uint64_t rest = digits; rest != 0; rest &= rest - 1) {
+                const std::uint64_t place = rest & (0 - rest);
+                unsigned digit = digit_of_[0];
+                for (std::size_t k = 1; k < Kinds; ++k) {
+                    if ((masks.of_kind[k] & place) != 0) digit = digit_of_[k];
+                }
+                value = value * base_ + digit;
+            }
         }
-        if (value > kMaxCodePoint) break;
+        if (value > kMaxCodePoint || (surrogates == Surrogates::refused && is_surrogate(value)))
+            break;
         read[count] = CodePoint(value);
         count += std::size_t(length != 0);
-        p += length + 1;
+        at += length + 1;
     }
-    from = p;
+    from = at;
     return count;
 }
 
@@ -253,16 +282,35 @@ MIRELO_AVX2_BMI2 std::size_t RunGroups::read_fast(const unsigned char*& from,
                                                   std::size_t most,
                                                   unsigned char blank_byte) const {
     const WideKinds<Kinds> kinds(blank_byte);
-    return read_with<true, Kinds>(kinds, from, end, read, most);
+    std::size_t at = 0;
+    const std::size_t count =
+        read_with<true, Kinds>([&](std::size_t offset) { return kinds(from + offset); }, at,
+                               std::size_t(end - from) - 64, read, most, Surrogates::kept);
+    from += at;
+    return count;
 }
 
 template <std::size_t Kinds>
 std::size_t RunGroups::read_kinds(const unsigned char*& from, const unsigned char* end,
                                   CodePoint* read, std::size_t most,
                                   unsigned char blank_byte) const {
+    if (end - from < 64) return 0;
     if (fast_) return read_fast<Kinds>(from, end, read, most, blank_byte);
     const NarrowKinds<Kinds> kinds(blank_byte);
-    return read_with<false, Kinds>(kinds, from, end, read, most);
+    std::size_t at = 0;
+    const std::size_t count =
+        read_with<false, Kinds>([&](std::size_t offset) { return kinds(from + offset); }, at,
+                                std::size_t(end - from) - 64, read, most, Surrogates::kept);
+    from += at;
+    return count;
+}
+
+template <std::size_t Kinds>
+MIRELO_AVX2_BMI2 std::size_t RunGroups::read_planes_of(const Planes& planes, std::size_t& from,
+                                                       std::size_t characters, CodePoint* read,
+                                                       std::size_t most) const {
+    return read_with<true, Kinds>(PlaneKinds<Kinds>{planes}, from, characters, read, most,
+                                  Surrogates::refused);
 }
 
 std::size_t RunGroups::read(const unsigned char*& from, const unsigned char* end, CodePoint* read,
@@ -278,10 +326,28 @@ std::size_t RunGroups::read(const unsigned char*& from, const unsigned char* end
     }
 }
 
+std::size_t RunGroups::read_planes(const Planes& planes, std::size_t& from, std::size_t characters,
+                                   CodePoint* read, std::size_t most) const {
+    if (!fast_) return 0;
+    switch (characters_.size()) {
+        case 2:
+            return read_planes_of<2>(planes, from, characters, read, most);
+        case 3:
+            return read_planes_of<3>(planes, from, characters, read, most);
+        default:
+            return read_planes_of<4>(planes, from, characters, read, most);
+    }
+}
+
 #else
 
 std::size_t RunGroups::read(const unsigned char*&, const unsigned char*, CodePoint*, std::size_t,
                             unsigned char) const {
+    return 0;
+}
+
+std::size_t RunGroups::read_planes(const Planes&, std::size_t&, std::size_t, CodePoint*,
+                                   std::size_t) const {
     return 0;
 }
 

@@ -50,16 +50,36 @@ class RunGroups {
     // The most digits a group read may have (its number fits in 64 bits).
     static constexpr unsigned kMostPlaces = 18;
 
+    // A text of characters as bit planes: bit i % 64 of word i / 64 tells
+    // whether character i is the blank, or the run character and the k-th
+    // terminator (in the order of characters()). Two words of zeros follow
+    // the last character.
+    struct Planes {
+        const std::uint64_t* blanks;
+        const std::uint64_t* of_kind[1 + kMostTerminators];
+    };
+    // Whether read_planes reads: it needs the fastest way.
+    bool reads_planes() const { return usable_ && fast_; }
+    // As read(), from character `from` of the planes' `characters`, and
+    // stopping also before a group whose number is a surrogate.
+    std::size_t read_planes(const Planes& planes, std::size_t& from, std::size_t characters,
+                            CodePoint* read, std::size_t most) const;
+
   private:
     bool recognise(const std::vector<Pass>& passes, std::int64_t base, CodePoint blank);
-    // Fast: vectors of 32 bytes, and each group's number from PEXT and
-    // tables instead of a step per digit.
+    enum class Surrogates { kept, refused };
+    // Reads groups from `from` while a group may start at `last` or before;
+    // kinds_at(i) gives the masks of the 64 characters from i. Fast: each
+    // group's number from PEXT and tables instead of a step per digit.
     template <bool Fast, std::size_t Kinds, typename KindsAt>
-    std::size_t read_with(const KindsAt& kinds_at, const unsigned char*& from,
-                          const unsigned char* end, CodePoint* read, std::size_t most) const;
+    std::size_t read_with(const KindsAt& kinds_at, std::size_t& from, std::size_t last,
+                          CodePoint* read, std::size_t most, Surrogates surrogates) const;
     template <std::size_t Kinds>
     std::size_t read_fast(const unsigned char*& from, const unsigned char* end, CodePoint* read,
                           std::size_t most, unsigned char blank_byte) const;
+    template <std::size_t Kinds>
+    std::size_t read_planes_of(const Planes& planes, std::size_t& from, std::size_t characters,
+                               CodePoint* read, std::size_t most) const;
     template <std::size_t Kinds>
     std::size_t read_kinds(const unsigned char*& from, const unsigned char* end, CodePoint* read,
                            std::size_t most, unsigned char blank_byte) const;
