@@ -73,7 +73,8 @@ DecodingStream::DecodingStream(const languages::Row& row)
       reader_(unsigned(row.size - 1), decoder_, failure_),
       shortcut_(row),
       binary_(decoder_, shortcut_.cut()),
-      tokens_(row, shortcut_.cut()) {
+      tokens_(row, shortcut_.cut()),
+      runs_(row, shortcut_.cut()) {
     decoder_.spill_long_groups(&reader_);
 }
 

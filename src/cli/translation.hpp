@@ -11,6 +11,7 @@
 #include "cli/token_groups.hpp"
 #include "cli/utf8_input.hpp"
 #include "cli/utf8_output.hpp"
+#include "cli/utf8_run_groups.hpp"
 #include "engine/binary_spelling.hpp"
 #include "engine/decoder.hpp"
 #include "engine/encoder.hpp"
@@ -112,8 +113,8 @@ class DecodingStream {
 
     // Decodes bytes through utf8 into sink, which feeds this stream. Shortcuts
     // with the same outcome: whole groups read straight from the bytes (binary
-    // ones in blocks, others token by token), and groups met before taken
-    // from the memo. The result is utf8's: false for
+    // ones in blocks, runs through bit planes, others token by token), and
+    // groups met before taken from the memo. The result is utf8's: false for
     // invalid UTF-8.
     template <typename Sink>
     bool decode_bytes(const unsigned char* bytes, std::size_t length, Utf8Input& utf8, Sink& sink,
@@ -212,19 +213,28 @@ class DecodingStream {
     };
 
     static constexpr std::size_t kMostRefused = 16;
-    bool whole_groups_usable() const { return binary_.usable() || tokens_.usable(); }
-    // Whole groups read straight from the bytes, in blocks or token by token.
-    // False when not a byte could be taken.
+    bool whole_groups_usable() const {
+        return binary_.usable() || tokens_.usable() || runs_.usable();
+    }
+    std::size_t read_whole_groups(const unsigned char*& p, const unsigned char* end,
+                                  engine::CodePoint* read, std::uint64_t& characters) const {
+        if (binary_.usable()) return binary_.read(p, end, read, characters);
+        if (tokens_.usable()) return tokens_.read(p, end, read, characters);
+        return runs_.read(p, end, read, characters);
+    }
+    // Whole groups read straight from the bytes: in blocks, token by token
+    // or as runs. False when not a byte could be taken.
     bool take_whole_groups(const unsigned char*& p, const unsigned char* end, Utf8Input& utf8,
                            Utf8Output& out) {
-        static_assert(BinaryGroups::kMostRead == TokenGroups::kMostRead, "one buffer fits both");
+        static_assert(BinaryGroups::kMostRead == TokenGroups::kMostRead &&
+                          BinaryGroups::kMostRead == Utf8RunGroups::kMostRead,
+                      "one buffer fits all");
         engine::CodePoint read[BinaryGroups::kMostRead];
         const unsigned char* const start = p;
         for (;;) {
             const unsigned char* const from = p;
             std::uint64_t characters = 0;
-            out.put_each(read, binary_.usable() ? binary_.read(p, end, read, characters)
-                                                : tokens_.read(p, end, read, characters));
+            out.put_each(read, read_whole_groups(p, end, read, characters));
             decoder_.skip(characters);
             utf8.skip(std::size_t(p - from));
             if (p == from) return p != start;
@@ -250,6 +260,7 @@ class DecodingStream {
     GroupShortcut shortcut_;
     BinaryGroups binary_;
     TokenGroups tokens_;
+    Utf8RunGroups runs_;
     std::uint64_t emitted_ = 0;  // characters passed on
     engine::CodePoint last_emitted_ = 0;
 };
