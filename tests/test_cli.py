@@ -351,6 +351,98 @@ class TestTokenGroups:
             assert match and 0 <= int(match.group(1)) - len(before) < syllable, error_text(completed)
 
 
+class TestRunGroups:
+    """Cat language's groups are read from bit planes of their bytes, 4 KB at
+    a time; every group, wherever it lies against those blocks, must read as
+    the window reads it, and text that is not in the language or not UTF-8
+    must be named at its offset."""
+
+    DIGITS = ["喵喵？", "喵", "喵喵喵！"]
+
+    def group(self, value, zeros=0):
+        digits = []
+        while value or not digits:
+            digits.append(value % 3)
+            value //= 3
+        return self.DIGITS[0] * zeros + "".join(self.DIGITS[d] for d in reversed(digits))
+
+    def long_text(self, rnd, groups=400):
+        """Several blocks of groups of every length, none a surrogate."""
+        values = [rnd.choice([rnd.randint(0, 0x7F), rnd.randint(0, 0x10FFFF)])
+                  for _ in range(groups)]
+        return "".join(self.group(value) + " " for value in values
+                       if not 0xD800 <= value <= 0xDFFF)
+
+    def assert_decodes_as_the_window(self, window, text, chunk="--chunk-size=65536"):
+        expected = window("猫语→人语", text)
+        completed = mirelo_run([chunk, "decode", "cat"], text.encode("utf-8"))
+        assert_gives(expected, completed, (text, chunk))
+
+    def test_random_runs_and_terminators(self, window):
+        # Terminators after too short a run, runs longer than a group is read
+        # for, characters a byte away from the language's, and other blanks.
+        rnd = random.Random("runs")
+        odd = ["呜", "~", "喵呜~", "\n", "\u3000", "2", "x", "喵" * 70, "！" * 3, "\u55b6", "\uff02",
+               "\u55b4", "\uff20"]
+        for case in range(40):
+            pieces = ["喵"] * 8 + ["！", "？"] * 2 + [" "] * 3 + (odd if case % 2 else [])
+            text = "".join(rnd.choice(pieces) for _ in range(rnd.randint(100, 2000))) + " "
+            text += self.long_text(rnd, 100)
+            chunk = "--chunk-size=%d" % rnd.choice([1, 7, 4096, 65536])
+            self.assert_decodes_as_the_window(window, text, chunk)
+
+    @pytest.mark.parametrize("value, zeros", [
+        (0, 0), (0, 17), (0, 18), (0, 30), (1, 17), (0x10FFFF, 0), (0x10FFFF, 5), (0xFFFF, 8),
+        (0xD7FF, 1), (0xE000, 0), (0x10000, 7)])
+    def test_groups_of_any_length_and_position(self, window, value, zeros):
+        rnd = random.Random("position %d %d" % (value, zeros))
+        for shift in range(0, 160, 23):
+            text = (" ".join([self.group(0x4E2D)] * shift + [self.group(value, zeros)]) + " " +
+                    self.long_text(rnd))
+            self.assert_decodes_as_the_window(window, text)
+
+    @pytest.mark.parametrize("value, problem", [
+        (0x110000, "is a number above U+10FFFF"), (3 ** 17, "is a number above U+10FFFF"),
+        (0xD800, "is the lone surrogate U+D800"), (0xDFFF, "is the lone surrogate U+DFFF")])
+    def test_unreadable_groups_name_their_offset(self, value, problem):
+        for shift in (0, 1, 5, 31, 300):
+            before = "".join(self.group(0x4E2D) + " " for _ in range(shift))
+            text = before + self.group(value) + " " + (self.group(0x41) + " ") * 300
+            completed = mirelo_run(["decode", "cat"], text.encode("utf-8"))
+            assert completed.returncode == 1
+            match = re.search("character offset (\\d+) " + re.escape(problem), error_text(completed))
+            # The offset is that of the character where the group's first
+            # digit is known, inside the group.
+            assert match and 0 <= int(match.group(1)) - len(before) < len(self.group(value)), (
+                error_text(completed))
+
+    def test_broken_bytes_deep_in_the_text_name_their_offset(self):
+        rnd = random.Random("broken")
+        text = self.long_text(rnd, 1000).encode("utf-8")
+        for case in range(30):
+            at = rnd.randrange(len(text))
+            data = bytearray(text)
+            damage = rnd.randrange(3)
+            if damage == 0:
+                data[at] = rnd.choice([0xFF, 0x80, 0xB5, 0xE5, 0xC0])
+            elif damage == 1:
+                del data[at]
+            else:
+                data[at:at] = rnd.choice(BAD_SEQUENCES)
+            data = bytes(data)
+            chunk = "--chunk-size=%d" % rnd.choice([1, 4096, 65536])
+            completed = mirelo_run([chunk, "decode", "cat"], data)
+            assert completed.returncode == 1, (at, damage)
+            try:
+                data.decode("utf-8")
+            except UnicodeDecodeError as error:
+                assert error_text(completed).startswith(
+                    "mirelo: standard input: invalid UTF-8 at byte offset %d: " % error.start), (
+                        at, damage, error_text(completed))
+            else:
+                assert "the text is not in 猫语 (cat)" in error_text(completed), (at, damage)
+
+
 class TestStreaming:
     def test_any_chunking_gives_the_bytes_of_a_whole_run(self):
         rnd = random.Random("chunks")
