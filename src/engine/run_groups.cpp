@@ -215,60 +215,67 @@ bool is_surrogate(std::uint64_t value) {
 
 }  // namespace
 
+template <bool Fast, std::size_t Kinds, typename Masks>
+MIRELO_INLINE bool RunGroups::number_of(Masks masks, unsigned length, Surrogates surrogates,
+                                        CodePoint& number) const {
+    const std::uint64_t group = low_bits(length);
+    const std::uint64_t runs = masks.of_kind[0] & group;
+    std::uint64_t known = runs, ends = 0, taken = 0, cut_short = 0;
+    for (std::size_t k = 1; k < Kinds; ++k) {
+        const std::uint64_t here = masks.of_kind[k] &= group;
+        known |= here;
+        ends |= here;
+        // The run characters the terminators take; a terminator too near
+        // the group's start would take some from before it.
+        for (unsigned s = 1; s <= kMostRun; ++s) taken |= (here >> s) & reach_[k][s];
+        cut_short |= here & too_near_[k];
+    }
+    if (known != group || cut_short != 0 || (taken & ~runs) != 0) return false;
+    masks.of_kind[0] = runs & ~taken;
+    const std::uint64_t digits = ends | masks.of_kind[0];
+    const unsigned places = popcount(digits);
+    if (places > kMostPlaces) return false;
+    std::uint64_t value = 0;
+    if constexpr (Fast) {
+        // Per kind, where its digits stand among the group's, moved so
+        // that the last digit has place 0 of kMostPlaces; each half of
+        // the places is weighed by a table of the kind's digit.
+        std::uint64_t first = 0, second = 0;
+        for (std::size_t k = 0; k < Kinds; ++k) {
+            if (digit_of_[k] == 0) continue;
+            const std::uint64_t placed = gathered(masks.of_kind[k], digits)
+                                         << (kMostPlaces - places);
+            first += halves_[k][placed & low_bits(kHalfPlaces)];
+            second += halves_[k][placed >> kHalfPlaces];
+        }
+        value = first * ninth_power_ + second;
+    } else {
+        for (std::uint64_t rest = digits; rest != 0; rest &= rest - 1) {
+            const std::uint64_t place = rest & (0 - rest);
+            unsigned digit = digit_of_[0];
+            for (std::size_t k = 1; k < Kinds; ++k) {
+                if ((masks.of_kind[k] & place) != 0) digit = digit_of_[k];
+            }
+            value = value * base_ + digit;
+        }
+    }
+    if (value > kMaxCodePoint || (surrogates == Surrogates::refused && is_surrogate(value)))
+        return false;
+    number = CodePoint(value);
+    return true;
+}
+
 template <bool Fast, std::size_t Kinds, typename KindsAt>
 MIRELO_INLINE std::size_t RunGroups::read_with(const KindsAt& kinds_at, std::size_t& from,
-                                               std::size_t last, CodePoint* read, std::size_t most,
-                                               Surrogates surrogates) const {
+                                               std::size_t last, CodePoint* read,
+                                               std::size_t most) const {
     std::size_t at = from;
     std::size_t count = 0;
     while (at <= last && count < most) {
-        KindMasks<Kinds> masks = kinds_at(at);
+        const KindMasks<Kinds> masks = kinds_at(at);
         if (masks.blanks == 0) break;
         const unsigned length = lowest_bit(masks.blanks);
-        const std::uint64_t group = low_bits(length);
-        const std::uint64_t runs = masks.of_kind[0] & group;
-        std::uint64_t known = runs, ends = 0, taken = 0, cut_short = 0;
-        for (std::size_t k = 1; k < Kinds; ++k) {
-            const std::uint64_t here = masks.of_kind[k] &= group;
-            known |= here;
-            ends |= here;
-            // The run characters the terminators take; a terminator too near
-            // the group's start would take some from before it.
-            for (unsigned s = 1; s <= kMostRun; ++s) taken |= (here >> s) & reach_[k][s];
-            cut_short |= here & too_near_[k];
-        }
-        if (known != group || cut_short != 0 || (taken & ~runs) != 0) break;
-        masks.of_kind[0] = runs & ~taken;
-        const std::uint64_t digits = ends | masks.of_kind[0];
-        const unsigned places = popcount(digits);
-        if (places > kMostPlaces) break;
-        std::uint64_t value = 0;
-        if constexpr (Fast) {
-            // Per kind, where its digits stand among the group's, moved so
-            // that the last digit has place 0 of kMostPlaces; each half of
-            // the places is weighed by a table of the kind's digit.
-            std::uint64_t first = 0, second = 0;
-            for (std::size_t k = 0; k < Kinds; ++k) {
-                if (digit_of_[k] == 0) continue;
-                const std::uint64_t placed = gathered(masks.of_kind[k], digits)
-                                             << (kMostPlaces - places);
-                first += halves_[k][placed & low_bits(kHalfPlaces)];
-                second += halves_[k][placed >> kHalfPlaces];
-            }
-            value = first * ninth_power_ + second;
-        } else {
-            for (std::uint64_t rest = digits; rest != 0; rest &= rest - 1) {
-                const std::uint64_t place = rest & (0 - rest);
-                unsigned digit = digit_of_[0];
-                for (std::size_t k = 1; k < Kinds; ++k) {
-                    if ((masks.of_kind[k] & place) != 0) digit = digit_of_[k];
-                }
-                value = value * base_ + digit;
-            }
-        }
-        if (value > kMaxCodePoint || (surrogates == Surrogates::refused && is_surrogate(value)))
-            break;
-        read[count] = CodePoint(value);
+        if (!number_of<Fast, Kinds>(masks, length, Surrogates::kept, read[count])) break;
         count += std::size_t(length != 0);
         at += length + 1;
     }
@@ -285,7 +292,7 @@ MIRELO_AVX2_BMI2 std::size_t RunGroups::read_fast(const unsigned char*& from,
     std::size_t at = 0;
     const std::size_t count =
         read_with<true, Kinds>([&](std::size_t offset) { return kinds(from + offset); }, at,
-                               std::size_t(end - from) - 64, read, most, Surrogates::kept);
+                               std::size_t(end - from) - 64, read, most);
     from += at;
     return count;
 }
@@ -300,17 +307,35 @@ std::size_t RunGroups::read_kinds(const unsigned char*& from, const unsigned cha
     std::size_t at = 0;
     const std::size_t count =
         read_with<false, Kinds>([&](std::size_t offset) { return kinds(from + offset); }, at,
-                                std::size_t(end - from) - 64, read, most, Surrogates::kept);
+                                std::size_t(end - from) - 64, read, most);
     from += at;
     return count;
 }
 
+// The groups' blanks are found from the blank plane alone, so that finding
+// the next group does not wait on reading this one.
 template <std::size_t Kinds>
 MIRELO_AVX2_BMI2 std::size_t RunGroups::read_planes_of(const Planes& planes, std::size_t& from,
                                                        std::size_t characters, CodePoint* read,
                                                        std::size_t most) const {
-    return read_with<true, Kinds>(PlaneKinds<Kinds>{planes}, from, characters, read, most,
-                                  Surrogates::refused);
+    const PlaneKinds<Kinds> kinds_at{planes};
+    std::size_t at = from;
+    std::size_t word = at / 64;
+    std::uint64_t blanks = planes.blanks[word] & ~low_bits(unsigned(at % 64));
+    std::size_t count = 0;
+    while (count < most) {
+        while (blanks == 0 && word <= characters / 64) blanks = planes.blanks[++word];
+        if (blanks == 0) break;
+        const std::size_t blank = 64 * word + lowest_bit(blanks);
+        blanks &= blanks - 1;
+        if (blank - at >= 64 || !number_of<true, Kinds>(kinds_at(at), unsigned(blank - at),
+                                                        Surrogates::refused, read[count]))
+            break;
+        count += std::size_t(blank != at);
+        at = blank + 1;
+    }
+    from = at;
+    return count;
 }
 
 std::size_t RunGroups::read(const unsigned char*& from, const unsigned char* end, CodePoint* read,

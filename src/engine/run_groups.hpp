@@ -68,12 +68,16 @@ class RunGroups {
   private:
     bool recognise(const std::vector<Pass>& passes, std::int64_t base, CodePoint blank);
     enum class Surrogates { kept, refused };
+    // The number of the group of `length` characters at the start of the
+    // masks, or false where the reader stops before the group. Fast: from
+    // PEXT and tables instead of a step per digit.
+    template <bool Fast, std::size_t Kinds, typename Masks>
+    bool number_of(Masks masks, unsigned length, Surrogates surrogates, CodePoint& number) const;
     // Reads groups from `from` while a group may start at `last` or before;
-    // kinds_at(i) gives the masks of the 64 characters from i. Fast: each
-    // group's number from PEXT and tables instead of a step per digit.
+    // kinds_at(i) gives the masks of the 64 characters from i.
     template <bool Fast, std::size_t Kinds, typename KindsAt>
     std::size_t read_with(const KindsAt& kinds_at, std::size_t& from, std::size_t last,
-                          CodePoint* read, std::size_t most, Surrogates surrogates) const;
+                          CodePoint* read, std::size_t most) const;
     template <std::size_t Kinds>
     std::size_t read_fast(const unsigned char*& from, const unsigned char* end, CodePoint* read,
                           std::size_t most, unsigned char blank_byte) const;
