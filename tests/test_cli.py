@@ -391,6 +391,16 @@ class TestRunGroups:
             chunk = "--chunk-size=%d" % rnd.choice([1, 7, 4096, 65536])
             self.assert_decodes_as_the_window(window, text, chunk)
 
+    def test_a_terminator_at_a_group_start_takes_nothing_before_it(self, window):
+        rnd = random.Random("too near")
+        for before in ["喵", "喵喵", "喵喵喵", "喵喵喵喵", "喵喵喵！喵喵", "喵喵？喵喵喵"]:
+            for blanks in [" ", "  ", "   "]:
+                for after in ["！", "？", "喵！", "喵喵？", "喵？喵"]:
+                    for shift in (0, 37):
+                        text = (self.long_text(rnd, shift) + before + blanks + after + " " +
+                                self.long_text(rnd, 60))
+                        self.assert_decodes_as_the_window(window, text)
+
     @pytest.mark.parametrize("value, zeros", [
         (0, 0), (0, 17), (0, 18), (0, 30), (1, 17), (0x10FFFF, 0), (0x10FFFF, 5), (0xFFFF, 8),
         (0xD7FF, 1), (0xE000, 0), (0x10000, 7)])

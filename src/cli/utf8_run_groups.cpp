@@ -93,9 +93,9 @@ MIRELO_AVX2_BMI2 std::size_t Utf8RunGroups::read_kinds(const unsigned char*& fro
     constexpr std::size_t kWords = kBlock / 64;
     const std::size_t size = std::min(std::size_t(end - from), kBlock);
     const ByteKinds<Kinds, Length> kinds(bytes_, blank_);
-    std::uint64_t planes[1 + Kinds][kWords + 2];
-    std::uint64_t indexes[kWords];  // per 64 bytes, the bytes that have a bit
-    std::size_t before[kWords];     // bits before those 64 bytes
+    std::uint64_t planes[2 + Kinds][kWords + 2];  // blanks, kinds, digits
+    std::uint64_t indexes[kWords];                // per 64 bytes, the bytes that have a bit
+    std::size_t before[kWords];                   // bits before those 64 bytes
     for (std::uint64_t* plane : planes) plane[0] = 0;
     std::size_t filled = 0, words = 0;
     std::uint64_t starts_before = 0;
@@ -126,10 +126,10 @@ MIRELO_AVX2_BMI2 std::size_t Utf8RunGroups::read_kinds(const unsigned char*& fro
         filled += engine::popcount(index);
     }
     for (std::uint64_t* plane : planes) plane[filled / 64 + 1] = 0;
-    engine::RunGroups::Planes view{planes[0], {}};
+    engine::RunGroups::Planes view{planes[0], {}, planes[1 + Kinds]};
     for (std::size_t k = 0; k < Kinds; ++k) view.of_kind[k] = planes[1 + k];
     std::size_t at = 0;
-    const std::size_t count = runs_.read_planes(view, at, filled, read, kMostRead);
+    const std::size_t count = runs_.read_planes(view, filled, read, kMostRead, at);
     if (at == 0) return 0;
     const std::size_t blank_word =
         std::size_t(std::upper_bound(before, before + words, at - 1) - before) - 1;

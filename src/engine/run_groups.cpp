@@ -191,23 +191,13 @@ struct WideKinds {
     }
 };
 
-// Bit planes from a character on: the words that hold it and the next.
-template <std::size_t Kinds>
-struct PlaneKinds {
-    const RunGroups::Planes& planes;
-
-    static std::uint64_t window(const std::uint64_t* plane, std::size_t at) {
-        const std::size_t word = at / 64;
-        const unsigned shift = unsigned(at % 64);
-        return plane[word] >> shift | (plane[word + 1] << 1) << (63 - shift);
-    }
-    KindMasks<Kinds> operator()(std::size_t at) const {
-        KindMasks<Kinds> masks;
-        masks.blanks = window(planes.blanks, at);
-        for (std::size_t k = 0; k < Kinds; ++k) masks.of_kind[k] = window(planes.of_kind[k], at);
-        return masks;
-    }
-};
+// The 64 bits of a plane from a character on: the word that holds it and
+// the next.
+inline std::uint64_t window(const std::uint64_t* plane, std::size_t at) {
+    const std::size_t word = at / 64;
+    const unsigned shift = unsigned(at % 64);
+    return plane[word] >> shift | (plane[word + 1] << 1) << (63 - shift);
+}
 
 bool is_surrogate(std::uint64_t value) {
     return (value & ~std::uint64_t(0x7FF)) == 0xD800;
@@ -216,8 +206,7 @@ bool is_surrogate(std::uint64_t value) {
 }  // namespace
 
 template <bool Fast, std::size_t Kinds, typename Masks>
-MIRELO_INLINE bool RunGroups::number_of(Masks masks, unsigned length, Surrogates surrogates,
-                                        CodePoint& number) const {
+MIRELO_INLINE bool RunGroups::number_of(Masks masks, unsigned length, CodePoint& number) const {
     const std::uint64_t group = low_bits(length);
     const std::uint64_t runs = masks.of_kind[0] & group;
     std::uint64_t known = runs, ends = 0, taken = 0, cut_short = 0;
@@ -259,8 +248,7 @@ MIRELO_INLINE bool RunGroups::number_of(Masks masks, unsigned length, Surrogates
             value = value * base_ + digit;
         }
     }
-    if (value > kMaxCodePoint || (surrogates == Surrogates::refused && is_surrogate(value)))
-        return false;
+    if (value > kMaxCodePoint) return false;
     number = CodePoint(value);
     return true;
 }
@@ -275,7 +263,7 @@ MIRELO_INLINE std::size_t RunGroups::read_with(const KindsAt& kinds_at, std::siz
         const KindMasks<Kinds> masks = kinds_at(at);
         if (masks.blanks == 0) break;
         const unsigned length = lowest_bit(masks.blanks);
-        if (!number_of<Fast, Kinds>(masks, length, Surrogates::kept, read[count])) break;
+        if (!number_of<Fast, Kinds>(masks, length, read[count])) break;
         count += std::size_t(length != 0);
         at += length + 1;
     }
@@ -312,29 +300,69 @@ std::size_t RunGroups::read_kinds(const unsigned char*& from, const unsigned cha
     return count;
 }
 
-// The groups' blanks are found from the blank plane alone, so that finding
-// the next group does not wait on reading this one.
+// The rules of number_of, 64 characters at a time: a terminator takes the
+// run characters before it (from the next word too), every other run
+// character is a digit of its own, and a character that is neither digit nor
+// blank, or a taken one that is no run character, stops the reading before
+// its group. The planes begin at a group's start, so a terminator too near
+// it is one too near character 0. The groups' blanks then come from the
+// blank plane alone, so that finding the next group does not wait on
+// reading this one.
 template <std::size_t Kinds>
-MIRELO_AVX2_BMI2 std::size_t RunGroups::read_planes_of(const Planes& planes, std::size_t& from,
-                                                       std::size_t characters, CodePoint* read,
-                                                       std::size_t most) const {
-    const PlaneKinds<Kinds> kinds_at{planes};
-    std::size_t at = from;
-    std::size_t word = at / 64;
-    std::uint64_t blanks = planes.blanks[word] & ~low_bits(unsigned(at % 64));
-    std::size_t count = 0;
+MIRELO_AVX2_BMI2 std::size_t RunGroups::read_planes_of(Planes& planes, std::size_t characters,
+                                                       CodePoint* read, std::size_t most,
+                                                       std::size_t& passed) const {
+    const std::size_t words = characters / 64 + 1;
+    std::size_t stop = characters;  // the first character no group may hold
+    for (std::size_t w = 0; w < words; ++w) {
+        const std::uint64_t runs = planes.of_kind[0][w];
+        std::uint64_t known = runs | planes.blanks[w], ends = 0, taken = 0, cut_short = 0;
+        for (std::size_t k = 1; k < Kinds; ++k) {
+            const std::uint64_t here = planes.of_kind[k][w], next = planes.of_kind[k][w + 1];
+            known |= here;
+            ends |= here;
+            for (unsigned s = 1; s <= kMostRun; ++s)
+                taken |= (here >> s | next << (64 - s)) & reach_[k][s];
+            if (w == 0) cut_short |= here & too_near_[k];
+        }
+        const std::uint64_t valid = w + 1 < words ? ~std::uint64_t(0) : low_bits(characters % 64);
+        const std::uint64_t bad = (~known | (taken & ~runs) | cut_short) & valid;
+        planes.of_kind[0][w] = runs & ~taken;
+        planes.digits[w] = ends | (runs & ~taken);
+        planes.digits[w + 1] = 0;
+        if (bad != 0) {
+            stop = 64 * w + lowest_bit(bad);
+            break;
+        }
+    }
+    std::size_t at = 0, word = 0, count = 0;
+    std::uint64_t blanks = planes.blanks[0];
     while (count < most) {
-        while (blanks == 0 && word <= characters / 64) blanks = planes.blanks[++word];
+        while (blanks == 0 && word < stop / 64) blanks = planes.blanks[++word];
         if (blanks == 0) break;
         const std::size_t blank = 64 * word + lowest_bit(blanks);
         blanks &= blanks - 1;
-        if (blank - at >= 64 || !number_of<true, Kinds>(kinds_at(at), unsigned(blank - at),
-                                                        Surrogates::refused, read[count]))
-            break;
+        // A taken blank is a terminator's too near the next group's start:
+        // what it took from this group would be missing.
+        if (blank >= stop || blank - at >= 64) break;
+        const std::uint64_t digits = window(planes.digits, at) & low_bits(unsigned(blank - at));
+        const unsigned places = popcount(digits);
+        if (places > kMostPlaces) break;
+        std::uint64_t first = 0, second = 0;
+        for (std::size_t k = 0; k < Kinds; ++k) {
+            if (digit_of_[k] == 0) continue;
+            const std::uint64_t placed = gathered(window(planes.of_kind[k], at), digits)
+                                         << (kMostPlaces - places);
+            first += halves_[k][placed & low_bits(kHalfPlaces)];
+            second += halves_[k][placed >> kHalfPlaces];
+        }
+        const std::uint64_t value = first * ninth_power_ + second;
+        if (value > kMaxCodePoint || is_surrogate(value)) break;
+        read[count] = CodePoint(value);
         count += std::size_t(blank != at);
         at = blank + 1;
     }
-    from = at;
+    passed = at;
     return count;
 }
 
@@ -351,16 +379,17 @@ std::size_t RunGroups::read(const unsigned char*& from, const unsigned char* end
     }
 }
 
-std::size_t RunGroups::read_planes(const Planes& planes, std::size_t& from, std::size_t characters,
-                                   CodePoint* read, std::size_t most) const {
+std::size_t RunGroups::read_planes(Planes& planes, std::size_t characters, CodePoint* read,
+                                   std::size_t most, std::size_t& passed) const {
+    passed = 0;
     if (!fast_) return 0;
     switch (characters_.size()) {
         case 2:
-            return read_planes_of<2>(planes, from, characters, read, most);
+            return read_planes_of<2>(planes, characters, read, most, passed);
         case 3:
-            return read_planes_of<3>(planes, from, characters, read, most);
+            return read_planes_of<3>(planes, characters, read, most, passed);
         default:
-            return read_planes_of<4>(planes, from, characters, read, most);
+            return read_planes_of<4>(planes, characters, read, most, passed);
     }
 }
 
@@ -371,8 +400,9 @@ std::size_t RunGroups::read(const unsigned char*&, const unsigned char*, CodePoi
     return 0;
 }
 
-std::size_t RunGroups::read_planes(const Planes&, std::size_t&, std::size_t, CodePoint*,
-                                   std::size_t) const {
+std::size_t RunGroups::read_planes(Planes&, std::size_t, CodePoint*, std::size_t,
+                                   std::size_t& passed) const {
+    passed = 0;
     return 0;
 }
 

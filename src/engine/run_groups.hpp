@@ -52,27 +52,28 @@ class RunGroups {
 
     // A text of characters as bit planes: bit i % 64 of word i / 64 tells
     // whether character i is the blank, or the run character and the k-th
-    // terminator (in the order of characters()). Two words of zeros follow
-    // the last character.
+    // terminator (in the order of characters()). A word of zeros follows the
+    // last character, and `digits` has room for as many words.
     struct Planes {
         const std::uint64_t* blanks;
-        const std::uint64_t* of_kind[1 + kMostTerminators];
+        std::uint64_t* of_kind[1 + kMostTerminators];
+        std::uint64_t* digits;
     };
     // Whether read_planes reads: it needs the fastest way.
     bool reads_planes() const { return usable_ && fast_; }
-    // As read(), from character `from` of the planes' `characters`, and
-    // stopping also before a group whose number is a surrogate.
-    std::size_t read_planes(const Planes& planes, std::size_t& from, std::size_t characters,
-                            CodePoint* read, std::size_t most) const;
+    // As read(), from the start of planes that begin with a group, and
+    // stopping also before a group whose number is a surrogate. Sets `passed`
+    // to the characters passed over. The planes are used up.
+    std::size_t read_planes(Planes& planes, std::size_t characters, CodePoint* read,
+                            std::size_t most, std::size_t& passed) const;
 
   private:
     bool recognise(const std::vector<Pass>& passes, std::int64_t base, CodePoint blank);
-    enum class Surrogates { kept, refused };
     // The number of the group of `length` characters at the start of the
     // masks, or false where the reader stops before the group. Fast: from
     // PEXT and tables instead of a step per digit.
     template <bool Fast, std::size_t Kinds, typename Masks>
-    bool number_of(Masks masks, unsigned length, Surrogates surrogates, CodePoint& number) const;
+    bool number_of(Masks masks, unsigned length, CodePoint& number) const;
     // Reads groups from `from` while a group may start at `last` or before;
     // kinds_at(i) gives the masks of the 64 characters from i.
     template <bool Fast, std::size_t Kinds, typename KindsAt>
@@ -82,8 +83,8 @@ class RunGroups {
     std::size_t read_fast(const unsigned char*& from, const unsigned char* end, CodePoint* read,
                           std::size_t most, unsigned char blank_byte) const;
     template <std::size_t Kinds>
-    std::size_t read_planes_of(const Planes& planes, std::size_t& from, std::size_t characters,
-                               CodePoint* read, std::size_t most) const;
+    std::size_t read_planes_of(Planes& planes, std::size_t characters, CodePoint* read,
+                               std::size_t most, std::size_t& passed) const;
     template <std::size_t Kinds>
     std::size_t read_kinds(const unsigned char*& from, const unsigned char* end, CodePoint* read,
                            std::size_t most, unsigned char blank_byte) const;
