@@ -1,6 +1,7 @@
 #include "engine/run_groups.hpp"
 
 #include <algorithm>
+#include <cstring>
 
 #include "engine/bits.hpp"
 #include "engine/cpu_features.hpp"
@@ -191,12 +192,13 @@ struct WideKinds {
     }
 };
 
-// The 64 bits of a plane from a character on: the word that holds it and
-// the next.
+// At least kWindowBits bits of a plane from a character on, read from the
+// byte that holds it (x86 keeps a word's low bits in its first byte).
+constexpr unsigned kWindowBits = 64 - 7;
 inline std::uint64_t window(const std::uint64_t* plane, std::size_t at) {
-    const std::size_t word = at / 64;
-    const unsigned shift = unsigned(at % 64);
-    return plane[word] >> shift | (plane[word + 1] << 1) << (63 - shift);
+    std::uint64_t bits;
+    std::memcpy(&bits, reinterpret_cast<const unsigned char*>(plane) + at / 8, sizeof(bits));
+    return bits >> (at % 8);
 }
 
 bool is_surrogate(std::uint64_t value) {
@@ -344,7 +346,7 @@ MIRELO_AVX2_BMI2 std::size_t RunGroups::read_planes_of(Planes& planes, std::size
         blanks &= blanks - 1;
         // A taken blank is a terminator's too near the next group's start:
         // what it took from this group would be missing.
-        if (blank >= stop || blank - at >= 64) break;
+        if (blank >= stop || blank - at > kWindowBits) break;
         const std::uint64_t digits = window(planes.digits, at) & low_bits(unsigned(blank - at));
         const unsigned places = popcount(digits);
         if (places > kMostPlaces) break;

@@ -62,7 +62,8 @@ class RunGroups {
     // Whether read_planes reads: it needs the fastest way.
     bool reads_planes() const { return usable_ && fast_; }
     // As read(), from the start of planes that begin with a group, and
-    // stopping also before a group whose number is a surrogate. Sets `passed`
+    // stopping also before a group whose number is a surrogate or of more
+    // than 57 characters. Sets `passed`
     // to the characters passed over. The planes are used up.
     std::size_t read_planes(Planes& planes, std::size_t characters, CodePoint* read,
                             std::size_t most, std::size_t& passed) const;
