@@ -17,8 +17,10 @@ namespace {
 // Each worker keeps a memo and buffers of its own: a few MB.
 constexpr unsigned kMostWorkers = 4;
 constexpr std::size_t kMB = std::size_t(1) << 20;
-// A view costs no copy, so decoding sees larger pieces than it reads.
-constexpr ParallelTranslation::PieceSizes kDecodingPieces{kMB, 2 * kMB};
+// A view costs no copy, so decoding sees larger pieces than it reads; fewer
+// views also mean fewer unmappings, each of which stops the other workers'
+// processors to forget the pages.
+constexpr ParallelTranslation::PieceSizes kDecodingPieces{kMB, 4 * kMB};
 // An encoded piece is up to 35 times its input.
 constexpr ParallelTranslation::PieceSizes kEncodingPieces{kMB / 32, kMB / 32};
 

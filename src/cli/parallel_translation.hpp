@@ -36,7 +36,7 @@ class ParallelTranslation {
         std::size_t seen;
     };
     // Handing a piece over costs little beside translating it, and what all
-    // workers hold (buffers, views, encoded pieces) stays within about 12 MB.
+    // workers hold (buffers, views, encoded pieces) stays within about 16 MB.
     static PieceSizes piece_sizes_for(const languages::Row& row);
 
     // Check started() before run().
