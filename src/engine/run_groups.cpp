@@ -207,69 +207,57 @@ bool is_surrogate(std::uint64_t value) {
 
 }  // namespace
 
-template <bool Fast, std::size_t Kinds, typename Masks>
-MIRELO_INLINE bool RunGroups::number_of(Masks masks, unsigned length, CodePoint& number) const {
-    const std::uint64_t group = low_bits(length);
-    const std::uint64_t runs = masks.of_kind[0] & group;
-    std::uint64_t known = runs, ends = 0, taken = 0, cut_short = 0;
-    for (std::size_t k = 1; k < Kinds; ++k) {
-        const std::uint64_t here = masks.of_kind[k] &= group;
-        known |= here;
-        ends |= here;
-        // The run characters the terminators take; a terminator too near
-        // the group's start would take some from before it.
-        for (unsigned s = 1; s <= kMostRun; ++s) taken |= (here >> s) & reach_[k][s];
-        cut_short |= here & too_near_[k];
-    }
-    if (known != group || cut_short != 0 || (taken & ~runs) != 0) return false;
-    masks.of_kind[0] = runs & ~taken;
-    const std::uint64_t digits = ends | masks.of_kind[0];
-    const unsigned places = popcount(digits);
-    if (places > kMostPlaces) return false;
-    std::uint64_t value = 0;
-    if constexpr (Fast) {
-        // Per kind, where its digits stand among the group's, moved so
-        // that the last digit has place 0 of kMostPlaces; each half of
-        // the places is weighed by a table of the kind's digit.
-        std::uint64_t first = 0, second = 0;
-        for (std::size_t k = 0; k < Kinds; ++k) {
-            if (digit_of_[k] == 0) continue;
-            const std::uint64_t placed = gathered(masks.of_kind[k], digits)
-                                         << (kMostPlaces - places);
-            first += halves_[k][placed & low_bits(kHalfPlaces)];
-            second += halves_[k][placed >> kHalfPlaces];
-        }
-        value = first * ninth_power_ + second;
-    } else {
-        for (std::uint64_t rest = digits; rest != 0; rest &= rest - 1) {
-            const std::uint64_t place = rest & (0 - rest);
-            unsigned digit = digit_of_[0];
-            for (std::size_t k = 1; k < Kinds; ++k) {
-                if ((masks.of_kind[k] & place) != 0) digit = digit_of_[k];
-            }
-            value = value * base_ + digit;
-        }
-    }
-    if (value > kMaxCodePoint) return false;
-    number = CodePoint(value);
-    return true;
-}
-
 template <bool Fast, std::size_t Kinds, typename KindsAt>
-MIRELO_INLINE std::size_t RunGroups::read_with(const KindsAt& kinds_at, std::size_t& from,
-                                               std::size_t last, CodePoint* read,
+MIRELO_INLINE std::size_t RunGroups::read_with(const KindsAt& kinds_at, const unsigned char*& from,
+                                               const unsigned char* end, CodePoint* read,
                                                std::size_t most) const {
-    std::size_t at = from;
+    const unsigned char* p = from;
     std::size_t count = 0;
-    while (at <= last && count < most) {
-        const KindMasks<Kinds> masks = kinds_at(at);
+    while (end - p >= 64 && count < most) {
+        KindMasks<Kinds> masks = kinds_at(p);
         if (masks.blanks == 0) break;
         const unsigned length = lowest_bit(masks.blanks);
-        if (!number_of<Fast, Kinds>(masks, length, read[count])) break;
+        const std::uint64_t group = low_bits(length);
+        const std::uint64_t runs = masks.of_kind[0] & group;
+        std::uint64_t known = runs, ends = 0, taken = 0, cut_short = 0;
+        for (std::size_t k = 1; k < Kinds; ++k) {
+            const std::uint64_t here = masks.of_kind[k] &= group;
+            known |= here;
+            ends |= here;
+            // The run characters the terminators take; a terminator too near
+            // the group's start would take some from before it.
+            for (unsigned s = 1; s <= kMostRun; ++s) taken |= (here >> s) & reach_[k][s];
+            cut_short |= here & too_near_[k];
+        }
+        if (known != group || cut_short != 0 || (taken & ~runs) != 0) break;
+        masks.of_kind[0] = runs & ~taken;
+        const std::uint64_t digits = ends | masks.of_kind[0];
+        const unsigned places = popcount(digits);
+        if (places > kMostPlaces) break;
+        std::uint64_t value = 0;
+        if constexpr (Fast) {
+            // Per kind, where its digits stand among the group's, moved so
+            // that the last digit has place 0 of kMostPlaces; each half of
+            // the places is weighed by a table of the kind's digit.
+            std::uint64_t first = 0, second = 0;
+            for (std::size_t k = 0; k < Kinds; ++k) {
+                if (digit_of_[k] == 0) continue;
+                const std::uint64_t placed = gathered(masks.of_kind[k], digits)
+                                             << (kMostPlaces - places);
+                first += halves_[k][placed & low_bits(kHalfPlaces)];
+                second += halves_[k][placed >> kHalfPlaces];
+            }
+            value = first * ninth_power_ + second;
+        } else {
+            for (std::uint64_t rest = digits; rest != 0; rest &= rest - 1)
+                value = value * base_ + digit_of_[p[lowest_bit(rest)] - 0x80];
+        }
+        if (value > kMaxCodePoint) break;
+        read[count] = CodePoint(value);
         count += std::size_t(length != 0);
-        at += length + 1;
+        p += length + 1;
     }
-    from = at;
+    from = p;
     return count;
 }
 
@@ -279,30 +267,19 @@ MIRELO_AVX2_BMI2 std::size_t RunGroups::read_fast(const unsigned char*& from,
                                                   std::size_t most,
                                                   unsigned char blank_byte) const {
     const WideKinds<Kinds> kinds(blank_byte);
-    std::size_t at = 0;
-    const std::size_t count =
-        read_with<true, Kinds>([&](std::size_t offset) { return kinds(from + offset); }, at,
-                               std::size_t(end - from) - 64, read, most);
-    from += at;
-    return count;
+    return read_with<true, Kinds>(kinds, from, end, read, most);
 }
 
 template <std::size_t Kinds>
 std::size_t RunGroups::read_kinds(const unsigned char*& from, const unsigned char* end,
                                   CodePoint* read, std::size_t most,
                                   unsigned char blank_byte) const {
-    if (end - from < 64) return 0;
     if (fast_) return read_fast<Kinds>(from, end, read, most, blank_byte);
     const NarrowKinds<Kinds> kinds(blank_byte);
-    std::size_t at = 0;
-    const std::size_t count =
-        read_with<false, Kinds>([&](std::size_t offset) { return kinds(from + offset); }, at,
-                                std::size_t(end - from) - 64, read, most);
-    from += at;
-    return count;
+    return read_with<false, Kinds>(kinds, from, end, read, most);
 }
 
-// The rules of number_of, 64 characters at a time: a terminator takes the
+// The rules of read_with, 64 characters at a time: a terminator takes the
 // run characters before it (from the next word too), every other run
 // character is a digit of its own, and a character that is neither digit nor
 // blank, or a taken one that is no run character, stops the reading before

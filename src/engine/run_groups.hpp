@@ -63,23 +63,18 @@ class RunGroups {
     bool reads_planes() const { return usable_ && fast_; }
     // As read(), from the start of planes that begin with a group, and
     // stopping also before a group whose number is a surrogate or of more
-    // than 57 characters. Sets `passed`
-    // to the characters passed over. The planes are used up.
+    // than 57 characters. Sets `passed` to the characters passed over. The
+    // planes are used up.
     std::size_t read_planes(Planes& planes, std::size_t characters, CodePoint* read,
                             std::size_t most, std::size_t& passed) const;
 
   private:
     bool recognise(const std::vector<Pass>& passes, std::int64_t base, CodePoint blank);
-    // The number of the group of `length` characters at the start of the
-    // masks, or false where the reader stops before the group. Fast: from
-    // PEXT and tables instead of a step per digit.
-    template <bool Fast, std::size_t Kinds, typename Masks>
-    bool number_of(Masks masks, unsigned length, CodePoint& number) const;
-    // Reads groups from `from` while a group may start at `last` or before;
-    // kinds_at(i) gives the masks of the 64 characters from i.
+    // Fast: vectors of 32 bytes, and each group's number from PEXT and
+    // tables instead of a step per digit.
     template <bool Fast, std::size_t Kinds, typename KindsAt>
-    std::size_t read_with(const KindsAt& kinds_at, std::size_t& from, std::size_t last,
-                          CodePoint* read, std::size_t most) const;
+    std::size_t read_with(const KindsAt& kinds_at, const unsigned char*& from,
+                          const unsigned char* end, CodePoint* read, std::size_t most) const;
     template <std::size_t Kinds>
     std::size_t read_fast(const unsigned char*& from, const unsigned char* end, CodePoint* read,
                           std::size_t most, unsigned char blank_byte) const;
