@@ -324,7 +324,7 @@ MIRELO_AVX2_BMI2 std::size_t RunGroups::read_planes_of(Planes& planes, std::size
         // A taken blank is a terminator's too near the next group's start:
         // what it took from this group would be missing.
         if (blank >= stop || blank - at > kWindowBits) break;
-        const std::uint64_t digits = window(planes.digits, at) & low_bits(unsigned(blank - at));
+        const std::uint64_t digits = _bzhi_u64(window(planes.digits, at), unsigned(blank - at));
         const unsigned places = popcount(digits);
         if (places > kMostPlaces) break;
         std::uint64_t first = 0, second = 0;
