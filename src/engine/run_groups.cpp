@@ -87,6 +87,7 @@ bool RunGroups::recognise(const std::vector<Pass>& passes, std::int64_t base, Co
         for (unsigned before = 1; before < pattern.size(); ++before)
             reach_[characters_.size()][before] = ~std::uint64_t(0);
         too_near_[characters_.size()] = low_bits(unsigned(pattern.size() - 1));
+        run_taken_[characters_.size()] = unsigned(pattern.size() - 1);
         characters_.push_back(terminator);
         made.push_back(passes[i].replacement[0]);
         acts[i] = true;
@@ -201,6 +202,22 @@ inline std::uint64_t window(const std::uint64_t* plane, std::size_t at) {
     return bits >> (at % 8);
 }
 
+// The `run` characters before each terminator of `here`, those of the next
+// word's reaching back into this one.
+inline std::uint64_t taken_before(std::uint64_t here, std::uint64_t next, unsigned run) {
+    const auto before = [&](unsigned s) { return here >> s | next << (64 - s); };
+    switch (run) {
+        case 1:
+            return before(1);
+        case 2:
+            return before(1) | before(2);
+        case 3:
+            return before(1) | before(2) | before(3);
+        default:
+            return before(1) | before(2) | before(3) | before(4);
+    }
+}
+
 bool is_surrogate(std::uint64_t value) {
     return (value & ~std::uint64_t(0x7FF)) == 0xD800;
 }
@@ -300,8 +317,7 @@ MIRELO_AVX2_BMI2 std::size_t RunGroups::read_planes_of(Planes& planes, std::size
             const std::uint64_t here = planes.of_kind[k][w], next = planes.of_kind[k][w + 1];
             known |= here;
             ends |= here;
-            for (unsigned s = 1; s <= kMostRun; ++s)
-                taken |= (here >> s | next << (64 - s)) & reach_[k][s];
+            taken |= taken_before(here, next, run_taken_[k]);
             if (w == 0) cut_short |= here & too_near_[k];
         }
         const std::uint64_t valid = w + 1 < words ? ~std::uint64_t(0) : low_bits(characters % 64);

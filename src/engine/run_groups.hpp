@@ -91,6 +91,7 @@ class RunGroups {
     // places before it.
     std::uint64_t reach_[1 + kMostTerminators][kMostRun + 1] = {};
     std::uint64_t too_near_[1 + kMostTerminators] = {};  // the places before its run's end
+    unsigned run_taken_[1 + kMostTerminators] = {};      // run characters a terminator takes
     unsigned base_ = 0;
     // Per kind, the number that half of the places make where the bits say
     // the kind's digit stands, the first place in bit 0; and the weight of
