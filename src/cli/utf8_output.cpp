@@ -11,7 +11,7 @@ const Utf8Output::BmpTable Utf8Output::kBmpTable;
 Utf8Output::BmpTable::BmpTable() {
     for (engine::CodePoint c = 0; c < 0x10000; ++c) {
         char bytes[4] = {};
-        encode(c, bytes);
+        bytes[3] = static_cast<char>(encode(c, bytes));
         std::memcpy(&entries[c], bytes, 4);
     }
 }

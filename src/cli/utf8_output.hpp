@@ -91,7 +91,9 @@ class Utf8Output {
     void drop() { size_ = 0; }
 
   private:
-    // For every character up to U+FFFF: its UTF-8 bytes as they lie in memory.
+    // For every character up to U+FFFF: its UTF-8 bytes as they lie in
+    // memory, and their count in the last byte, which the next character's
+    // bytes overwrite.
     struct BmpTable {
         BmpTable();
         std::uint32_t entries[0x10000];
@@ -109,8 +111,9 @@ class Utf8Output {
     // predicts. Writes up to four bytes; returns the end of the character.
     static char* encode_one(engine::CodePoint c, char* out) {
         if (c > 0xFFFF) return out + encode(c, out);
-        std::memcpy(out, &kBmpTable.entries[c], 4);
-        return out + 1 + std::size_t(c >= 0x80) + std::size_t(c >= 0x800);
+        const char* const bytes = reinterpret_cast<const char*>(&kBmpTable.entries[c]);
+        std::memcpy(out, bytes, 4);
+        return out + static_cast<unsigned char>(bytes[3]);
     }
 
     // Characters up to U+FFFF, from the table: each store writes four bytes,
