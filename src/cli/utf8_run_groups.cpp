@@ -82,9 +82,9 @@ inline void append(std::uint64_t* plane, std::size_t at, std::uint64_t bits) {
 }  // namespace
 
 // Each 64 bytes add a bit to the planes for each character that starts in
-// them, and for each byte not inside a character of the planes (which then
-// stands in no plane, so that the reader stops at its group). The blank
-// ending the last group read tells how many bytes were read.
+// them, up to the first byte not inside a character of the planes, where the
+// planes end and the reader stops. The blank ending the last group read tells
+// how many bytes were read.
 template <std::size_t Kinds, unsigned Length>
 MIRELO_AVX2_BMI2 std::size_t Utf8RunGroups::read_kinds(const unsigned char*& from,
                                                        const unsigned char* end,
@@ -93,9 +93,10 @@ MIRELO_AVX2_BMI2 std::size_t Utf8RunGroups::read_kinds(const unsigned char*& fro
     constexpr std::size_t kWords = kBlock / 64;
     const std::size_t size = std::min(std::size_t(end - from), kBlock);
     const ByteKinds<Kinds, Length> kinds(bytes_, blank_);
-    std::uint64_t planes[2 + Kinds][kWords + 2];  // blanks, kinds, digits
-    std::uint64_t indexes[kWords];                // per 64 bytes, the bytes that have a bit
-    std::size_t before[kWords];                   // bits before those 64 bytes
+    // Blanks, kinds (the run character's filled by the reader), digits.
+    std::uint64_t planes[2 + Kinds][kWords + 2];
+    std::uint64_t indexes[kWords];  // per 64 bytes, the bytes that have a bit
+    std::size_t before[kWords];     // bits before those 64 bytes
     for (std::uint64_t* plane : planes) plane[0] = 0;
     std::size_t filled = 0, words = 0;
     std::uint64_t starts_before = 0;
@@ -117,13 +118,20 @@ MIRELO_AVX2_BMI2 std::size_t Utf8RunGroups::read_kinds(const unsigned char*& fro
         std::uint64_t inside = any | blanks;
         for (unsigned j = 1; j < Length; ++j) inside |= any << j | starts_before >> (64 - j);
         starts_before = any;
-        const std::uint64_t index = (any | blanks | ~inside) & valid;
+        // The planes end before the first byte outside the characters.
+        const std::uint64_t outside = ~inside & valid;
+        const std::uint64_t index =
+            (any | blanks) & (outside != 0 ? engine::low_bits(engine::lowest_bit(outside)) : valid);
         indexes[words] = index;
         before[words] = filled;
         append(planes[0], filled, _pext_u64(blanks, index));
-        for (std::size_t k = 0; k < Kinds; ++k)
+        for (std::size_t k = 1; k < Kinds; ++k)
             append(planes[1 + k], filled, _pext_u64(starts[k], index));
         filled += engine::popcount(index);
+        if (outside != 0) {
+            ++words;
+            break;
+        }
     }
     for (std::uint64_t* plane : planes) plane[filled / 64 + 1] = 0;
     engine::RunGroups::Planes view{planes[0], {}, planes[1 + Kinds]};

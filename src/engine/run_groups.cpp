@@ -298,12 +298,10 @@ std::size_t RunGroups::read_kinds(const unsigned char*& from, const unsigned cha
 
 // The rules of read_with, 64 characters at a time: a terminator takes the
 // run characters before it (from the next word too), every other run
-// character is a digit of its own, and a character that is neither digit nor
-// blank, or a taken one that is no run character, stops the reading before
-// its group. The planes begin at a group's start, so a terminator too near
-// it is one too near character 0. The groups' blanks then come from the
-// blank plane alone, so that finding the next group does not wait on
-// reading this one.
+// character is a digit of its own, and a taken character that is no run
+// character stops the reading before its group. The planes begin at a group's start, so a
+// terminator too near it is one too near character 0. The groups' blanks then come from the blank
+// plane alone, so that finding the next group does not wait on reading this one.
 template <std::size_t Kinds>
 MIRELO_AVX2_BMI2 std::size_t RunGroups::read_planes_of(Planes& planes, std::size_t characters,
                                                        CodePoint* read, std::size_t most,
@@ -311,19 +309,19 @@ MIRELO_AVX2_BMI2 std::size_t RunGroups::read_planes_of(Planes& planes, std::size
     const std::size_t words = characters / 64 + 1;
     std::size_t stop = characters;  // the first character no group may hold
     for (std::size_t w = 0; w < words; ++w) {
-        const std::uint64_t runs = planes.of_kind[0][w];
-        std::uint64_t known = runs | planes.blanks[w], ends = 0, taken = 0, cut_short = 0;
+        std::uint64_t ends = 0, taken = 0, cut_short = 0;
         for (std::size_t k = 1; k < Kinds; ++k) {
             const std::uint64_t here = planes.of_kind[k][w], next = planes.of_kind[k][w + 1];
-            known |= here;
             ends |= here;
             taken |= taken_before(here, next, run_taken_[k]);
             if (w == 0) cut_short |= here & too_near_[k];
         }
         const std::uint64_t valid = w + 1 < words ? ~std::uint64_t(0) : low_bits(characters % 64);
-        const std::uint64_t bad = (~known | (taken & ~runs) | cut_short) & valid;
+        const std::uint64_t runs = ~(ends | planes.blanks[w]) & valid;
+        const std::uint64_t bad = ((taken & ~runs) | cut_short) & valid;
         planes.of_kind[0][w] = runs & ~taken;
         planes.digits[w] = ends | (runs & ~taken);
+        planes.of_kind[0][w + 1] = 0;
         planes.digits[w + 1] = 0;
         if (bad != 0) {
             stop = 64 * w + lowest_bit(bad);

@@ -50,10 +50,11 @@ class RunGroups {
     // The most digits a group read may have (its number fits in 64 bits).
     static constexpr unsigned kMostPlaces = 18;
 
-    // A text of characters as bit planes: bit i % 64 of word i / 64 tells
-    // whether character i is the blank, or the run character and the k-th
-    // terminator (in the order of characters()). A word of zeros follows the
-    // last character, and `digits` has room for as many words.
+    // A text of the blank and characters() alone as bit planes: bit i % 64
+    // of word i / 64 tells whether character i is the blank, or the k-th
+    // terminator (in the order of characters()); every other character is
+    // the run character. A word of zeros follows the last character, and
+    // of_kind[0] and `digits` have room for as many words.
     struct Planes {
         const std::uint64_t* blanks;
         std::uint64_t* of_kind[1 + kMostTerminators];
