@@ -299,9 +299,10 @@ std::size_t RunGroups::read_kinds(const unsigned char*& from, const unsigned cha
 // The rules of read_with, 64 characters at a time: a terminator takes the
 // run characters before it (from the next word too), every other run
 // character is a digit of its own, and a taken character that is no run
-// character stops the reading before its group. The planes begin at a group's start, so a
-// terminator too near it is one too near character 0. The groups' blanks then come from the blank
-// plane alone, so that finding the next group does not wait on reading this one.
+// character stops the reading before its group. The planes begin at a
+// group's start, so a terminator too near it is one too near character 0.
+// The groups' blanks then come from the blank plane alone, so that finding
+// the next group does not wait on reading this one.
 template <std::size_t Kinds>
 MIRELO_AVX2_BMI2 std::size_t RunGroups::read_planes_of(Planes& planes, std::size_t characters,
                                                        CodePoint* read, std::size_t most,

@@ -50,11 +50,12 @@ class RunGroups {
     // The most digits a group read may have (its number fits in 64 bits).
     static constexpr unsigned kMostPlaces = 18;
 
-    // A text of the blank and characters() alone as bit planes: bit i % 64
-    // of word i / 64 tells whether character i is the blank, or the k-th
-    // terminator (in the order of characters()); every other character is
-    // the run character. A word of zeros follows the last character, and
-    // of_kind[0] and `digits` have room for as many words.
+    // A text of the blank and characters() alone, as bit planes: bit i % 64
+    // of word i / 64 of `blanks` tells whether character i is the blank, of
+    // of_kind[k] for k from 1 whether it is characters()[k], a terminator;
+    // every other character is the run character. A word of zeros follows
+    // the last character; of_kind[0] and `digits` have room for as many
+    // words and are filled by the reader.
     struct Planes {
         const std::uint64_t* blanks;
         std::uint64_t* of_kind[1 + kMostTerminators];
