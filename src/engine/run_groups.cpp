@@ -84,9 +84,6 @@ bool RunGroups::recognise(const std::vector<Pass>& passes, std::int64_t base, Co
             characters_.size() > kMostTerminators || pattern.size() - 1 > kMostRun)
             return false;
         digit_of_[characters_.size()] = unsigned(digit);
-        for (unsigned before = 1; before < pattern.size(); ++before)
-            reach_[characters_.size()][before] = ~std::uint64_t(0);
-        too_near_[characters_.size()] = low_bits(unsigned(pattern.size() - 1));
         run_taken_[characters_.size()] = unsigned(pattern.size() - 1);
         characters_.push_back(terminator);
         made.push_back(passes[i].replacement[0]);
@@ -218,6 +215,11 @@ inline std::uint64_t taken_before(std::uint64_t here, std::uint64_t next, unsign
     }
 }
 
+// The places a terminator may not stand in: before its run's end.
+inline std::uint64_t too_near(unsigned run) {
+    return (std::uint64_t(1) << run) - 1;
+}
+
 bool is_surrogate(std::uint64_t value) {
     return (value & ~std::uint64_t(0x7FF)) == 0xD800;
 }
@@ -243,8 +245,8 @@ MIRELO_INLINE std::size_t RunGroups::read_with(const KindsAt& kinds_at, const un
             ends |= here;
             // The run characters the terminators take; a terminator too near
             // the group's start would take some from before it.
-            for (unsigned s = 1; s <= kMostRun; ++s) taken |= (here >> s) & reach_[k][s];
-            cut_short |= here & too_near_[k];
+            taken |= taken_before(here, 0, run_taken_[k]);
+            cut_short |= here & too_near(run_taken_[k]);
         }
         if (known != group || cut_short != 0 || (taken & ~runs) != 0) break;
         masks.of_kind[0] = runs & ~taken;
@@ -315,7 +317,7 @@ MIRELO_AVX2_BMI2 std::size_t RunGroups::read_planes_of(Planes& planes, std::size
             const std::uint64_t here = planes.of_kind[k][w], next = planes.of_kind[k][w + 1];
             ends |= here;
             taken |= taken_before(here, next, run_taken_[k]);
-            if (w == 0) cut_short |= here & too_near_[k];
+            if (w == 0) cut_short |= here & too_near(run_taken_[k]);
         }
         const std::uint64_t valid = w + 1 < words ? ~std::uint64_t(0) : low_bits(characters % 64);
         const std::uint64_t runs = ~(ends | planes.blanks[w]) & valid;

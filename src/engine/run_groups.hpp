@@ -88,12 +88,8 @@ class RunGroups {
                            std::size_t most, unsigned char blank_byte) const;
 
     std::vector<CodePoint> characters_;
-    unsigned digit_of_[1 + kMostTerminators] = {};  // per narrowed byte - 0x80
-    // Per terminator, all ones at s where it takes the run character s
-    // places before it.
-    std::uint64_t reach_[1 + kMostTerminators][kMostRun + 1] = {};
-    std::uint64_t too_near_[1 + kMostTerminators] = {};  // the places before its run's end
-    unsigned run_taken_[1 + kMostTerminators] = {};      // run characters a terminator takes
+    unsigned digit_of_[1 + kMostTerminators] = {};   // per narrowed byte - 0x80
+    unsigned run_taken_[1 + kMostTerminators] = {};  // run characters a terminator takes
     unsigned base_ = 0;
     // Per kind, the number that half of the places make where the bits say
     // the kind's digit stands, the first place in bit 0; and the weight of
