@@ -1,7 +1,6 @@
 // Translation_smooth: ordinary text into a joke language.
 #include <algorithm>
 #include <cstring>
-#include <optional>
 
 #include "alphabet.hpp"
 #include "engine/block_copy.hpp"
@@ -9,7 +8,6 @@
 #include "engine/engine_cache.hpp"
 #include "functions.hpp"
 #include "names.hpp"
-#include "platform/memory.hpp"
 #include "translation_common.hpp"
 #include "unicode_access.hpp"
 
@@ -137,18 +135,7 @@ void write_encoded(engine::Encoder& encoder, PyObject* imput, PyObject* result) 
     encoder.template finish_units<Unit>(writer);
 }
 
-// Results this large are fresh blocks from the system (the C library reuses
-// freed memory only for smaller ones), so their pages all fault in as they
-// are written: on large pages, and ahead of the writer.
 void write_result(engine::Encoder& encoder, PyObject* imput, PyObject* result) {
-    constexpr std::size_t kFreshBlock = std::size_t(32) << 20;
-    void* const data = PyUnicode_DATA(result);
-    const std::size_t bytes = std::size_t(PyUnicode_GET_LENGTH(result)) * PyUnicode_KIND(result);
-    std::optional<platform::PagesAhead> pages_ahead;
-    if (bytes >= kFreshBlock) {
-        platform::advise_large_pages(data, bytes);
-        pages_ahead.emplace(data, bytes);
-    }
     switch (PyUnicode_KIND(result)) {
         case PyUnicode_1BYTE_KIND:
             write_encoded<std::uint8_t>(encoder, imput, result);

@@ -33,13 +33,17 @@ bool bind_global(PyObject* module, const Name& name, PyObject* value) {
 }
 
 Ref call(PyObject* callable, PyObject* args, PyObject* kwargs) {
-    Ref empty;
-    if (!args) {
-        empty = Ref::steal(PyTuple_New(0));
-        if (!empty) return Ref();
-        args = empty.get();
-    }
+    if (!args) return Ref();
     return Ref::steal(PyObject_Call(callable, args, kwargs));
+}
+
+Ref call_with_keywords(PyObject* callable, PyObject* kwargs) {
+    Ref empty = Ref::steal(PyTuple_New(0));
+    return call(callable, empty.get(), kwargs);
+}
+
+Ref call(PyObject* callable) {
+    return call_with_keywords(callable, nullptr);
 }
 
 Ref call_global(PyObject* module, const Name& name, PyObject* args, PyObject* kwargs) {
@@ -48,12 +52,28 @@ Ref call_global(PyObject* module, const Name& name, PyObject* args, PyObject* kw
     return call(callable.get(), args, kwargs);
 }
 
-Ref call_method(PyObject* object, const Name& method, PyObject* args, PyObject* kwargs) {
+Ref call_global(PyObject* module, const Name& name) {
+    Ref callable = lookup_global(module, name);
+    if (!callable) return Ref();
+    return call(callable.get());
+}
+
+static Ref bound_method(PyObject* object, const Name& method) {
     PyObject* key = method.get();
     if (!key) return Ref();
-    Ref bound = Ref::steal(PyObject_GetAttr(object, key));
+    return Ref::steal(PyObject_GetAttr(object, key));
+}
+
+Ref call_method(PyObject* object, const Name& method, PyObject* args, PyObject* kwargs) {
+    Ref bound = bound_method(object, method);
     if (!bound) return Ref();
     return call(bound.get(), args, kwargs);
+}
+
+Ref call_method(PyObject* object, const Name& method) {
+    Ref bound = bound_method(object, method);
+    if (!bound) return Ref();
+    return call(bound.get());
 }
 
 // Never destroyed: its references must not be released after the interpreter has finalised.

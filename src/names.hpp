@@ -20,12 +20,19 @@ class Name {
 Ref lookup_global(PyObject* module, const Name& name);
 bool bind_global(PyObject* module, const Name& name, PyObject* value);
 
-// Looks `name` up and calls it; nullptr args means no positional arguments.
-Ref call_global(PyObject* module, const Name& name, PyObject* args = nullptr,
-                PyObject* kwargs = nullptr);
-Ref call_method(PyObject* object, const Name& method, PyObject* args = nullptr,
-                PyObject* kwargs = nullptr);
-Ref call(PyObject* callable, PyObject* args = nullptr, PyObject* kwargs = nullptr);
+// Calls with the positional arguments `args`, a tuple, and the keyword
+// arguments `kwargs`, if any. A null `args` is a tuple that could not be
+// built: the call is not made and the exception already set stays.
+Ref call(PyObject* callable, PyObject* args, PyObject* kwargs = nullptr);
+// Calls with no positional arguments.
+Ref call(PyObject* callable);
+Ref call_with_keywords(PyObject* callable, PyObject* kwargs);
+
+// Looks `name` up and calls it, as call() does.
+Ref call_global(PyObject* module, const Name& name, PyObject* args, PyObject* kwargs = nullptr);
+Ref call_global(PyObject* module, const Name& name);
+Ref call_method(PyObject* object, const Name& method, PyObject* args, PyObject* kwargs = nullptr);
+Ref call_method(PyObject* object, const Name& method);
 
 // The builtins fetched once when the module starts, reused by every call.
 struct CachedBuiltins {

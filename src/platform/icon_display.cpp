@@ -51,7 +51,7 @@ Ref photo_image(PyObject* app, const icons::Bytes& png) {
         PyDict_SetItemString(kwargs.get(), "data", data_text.get()) < 0 ||
         PyDict_SetItemString(kwargs.get(), "format", format.get()) < 0)
         return Ref();
-    return call(photo_class.get(), nullptr, kwargs.get());
+    return call_with_keywords(photo_class.get(), kwargs.get());
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 // the icon reader that shows .ico files where Tk cannot.
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
@@ -10,7 +9,6 @@
 #include "checks.hpp"
 #include "icons/ico_picture.hpp"
 #include "platform/file_view.hpp"
-#include "platform/memory.hpp"
 #include "platform/rules.hpp"
 
 #ifndef _WIN32
@@ -303,38 +301,11 @@ void base64_matches_the_standard_vectors() {
 
 }  // namespace
 
+#ifndef _WIN32
 std::uint8_t pattern_at(std::size_t i) {
     return std::uint8_t((i * 2654435761u) >> 13) | 1;
 }
 
-// Faulting pages in ahead of a writer must never change what the block
-// holds: neither what was written before nor what is written meanwhile.
-void pages_faulted_ahead_keep_every_byte() {
-    constexpr std::size_t kBlock = std::size_t(72) << 20;
-    unsigned char* const block = static_cast<unsigned char*>(std::malloc(kBlock + 1));
-    check(block != nullptr, "a fresh block");
-    if (!block) return;
-    // Off a page boundary, so that the block ends in parts of pages.
-    unsigned char* const start = block + 1;
-    constexpr std::size_t kWrittenBefore = std::size_t(3) << 20;
-    for (std::size_t i = 0; i < kWrittenBefore; ++i) start[i] = pattern_at(i);
-    {
-        platform::advise_large_pages(start, kBlock);
-        platform::PagesAhead ahead(start, kBlock);
-        for (std::size_t i = kWrittenBefore; i < kBlock; ++i) start[i] = pattern_at(i);
-    }
-    std::size_t wrong = 0;
-    for (std::size_t i = 0; i < kBlock; ++i) wrong += start[i] != pattern_at(i);
-    check(wrong == 0, "every byte written stays as written");
-    std::free(block);
-    {
-        unsigned char tiny[3] = {7, 8, 9};
-        platform::PagesAhead ahead(tiny, sizeof tiny);
-        check(tiny[0] == 7 && tiny[2] == 9, "a block without a whole page is left alone");
-    }
-}
-
-#ifndef _WIN32
 // A view shows the file's bytes from any offset, and the rest of a file is
 // counted from where its descriptor stands; pipes have no rest to see.
 void files_are_seen_from_any_offset() {
@@ -413,7 +384,6 @@ int main() {
     broken_icons_are_refused();
     the_largest_picture_is_chosen();
     base64_matches_the_standard_vectors();
-    pages_faulted_ahead_keep_every_byte();
 #ifndef _WIN32
     files_are_seen_from_any_offset();
     a_file_that_shrinks_ends_the_process_with_a_message();
