@@ -76,6 +76,7 @@ DecodingStream::DecodingStream(const languages::Row& row)
       tokens_(row, shortcut_.cut()),
       runs_(row, shortcut_.cut()) {
     decoder_.spill_long_groups(&reader_);
+    decoder_.refuse_surrogates();
 }
 
 std::string DecodingStream::failure_text(std::uint64_t characters_before) const {

@@ -103,11 +103,11 @@ class DecodingStream {
     // hold; failure() tells which and why.
     template <typename CharT>
     bool feed(const CharT* text, std::size_t length, Utf8Output& out) {
-        Characters characters{out, decoder_, failure_, emitted_, last_emitted_};
+        Characters characters{out, emitted_, last_emitted_};
         return settle(decoder_.feed(text, length, characters, reader_));
     }
     bool finish(Utf8Output& out) {
-        Characters characters{out, decoder_, failure_, emitted_, last_emitted_};
+        Characters characters{out, emitted_, last_emitted_};
         return settle(decoder_.finish(characters, reader_));
     }
 
@@ -167,23 +167,15 @@ class DecodingStream {
     const languages::Row& row() const { return row_; }
 
   private:
-    // Receives the decoded characters; a lone surrogate is noted, not written.
+    // Receives the decoded characters, which the decoder has checked.
     struct Characters {
         Utf8Output& out;
-        const engine::Decoder& decoder;
-        DecodeFailure& failure;
         std::uint64_t& emitted;
         engine::CodePoint& last;
         void operator()(engine::CodePoint c) {
             ++emitted;
             last = c;
-            if ((c & ~engine::CodePoint(0x7FF)) != 0xD800) {
-                out.put(c);
-            } else if (failure.kind == DecodeFailure::Kind::none) {
-                failure.kind = DecodeFailure::Kind::lone_surrogate;
-                failure.position = decoder.group_position();
-                failure.surrogate = c;
-            }
+            out.put(c);
         }
     };
     // Reads the groups the engine leaves to its caller, the start of a long
@@ -201,10 +193,15 @@ class DecodingStream {
             if (failure.kind != DecodeFailure::Kind::none) return false;
             for (engine::CodePoint c : rest) group.take(c);
             const GroupValue value = group.finish();
+            failure.position = decoder.group_position();
             if (value.problem != GroupProblem::none) {
                 failure.kind = DecodeFailure::Kind::unreadable_group;
-                failure.position = decoder.group_position();
                 failure.problem = value.problem;
+                return false;
+            }
+            if ((value.character & ~engine::CodePoint(0x7FF)) == 0xD800) {
+                failure.kind = DecodeFailure::Kind::lone_surrogate;
+                failure.surrogate = value.character;
                 return false;
             }
             characters(value.character);
@@ -247,10 +244,16 @@ class DecodingStream {
     }
 
     bool settle(engine::Decoder::Status status) {
-        if (status == engine::Decoder::Status::too_large &&
-            failure_.kind == DecodeFailure::Kind::none)
+        if (status == engine::Decoder::Status::ok || failure_.kind != DecodeFailure::Kind::none)
+            return failure_.kind == DecodeFailure::Kind::none;
+        if (status == engine::Decoder::Status::too_large) {
             failure_.kind = DecodeFailure::Kind::too_large;
-        return failure_.kind == DecodeFailure::Kind::none;
+        } else {
+            failure_.kind = DecodeFailure::Kind::lone_surrogate;
+            failure_.position = decoder_.group_position();
+            failure_.surrogate = decoder_.refused_surrogate();
+        }
+        return false;
     }
 
     const languages::Row& row_;
