@@ -171,8 +171,8 @@ class TestAgreesWithTheWindow:
 
 
 class TestRepeatedGroups:
-    """Decoding remembers what each group's bytes gave; a group met again,
-    in any surroundings, must give what decoding it afresh would."""
+    """A group met again, in any surroundings, must give what decoding it
+    afresh would."""
 
     @pytest.mark.parametrize("name, alias, encode_label, decode_label", LANGUAGES)
     def test_groups_met_again_decode_as_the_window_does(self, window, name, alias,
@@ -211,7 +211,7 @@ class TestRepeatedGroups:
 
     @pytest.mark.parametrize("alias", ALIASES)
     def test_texts_of_more_groups_than_can_be_remembered(self, alias):
-        # Every group differs: the memo fills up, then stops being asked.
+        # Every group differs.
         code_points = list(range(0x4E00, 0xA000)) + list(range(0x20000, 0x20000 + 20000))
         text = "".join(map(chr, code_points)).encode("utf-8") * 2
         encoded = mirelo_run(["encode", alias], text)

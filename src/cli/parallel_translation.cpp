@@ -14,7 +14,7 @@ namespace cli {
 
 namespace {
 
-// Each worker keeps a memo and buffers of its own: a few MB.
+// Each worker keeps buffers of its own: a few MB.
 constexpr unsigned kMostWorkers = 4;
 constexpr std::size_t kMB = std::size_t(1) << 20;
 // A view costs no copy, so decoding sees larger pieces than it reads; fewer

@@ -30,7 +30,7 @@ struct Input {
     std::string name;  // for messages
 };
 
-// Bytes to characters to the translator; decoding may take a shortcut.
+// Bytes to characters to the translator; decoding reads whole groups from the bytes.
 template <typename Translator>
 bool decode_bytes(Translator&, const unsigned char* bytes, std::size_t length, Utf8Input& utf8,
                   CharacterSink<Translator>& sink) {

@@ -18,6 +18,21 @@ engine::Decoder decoder_of(const languages::Row& row) {
     return engine::Decoder(alphabet.base, std::move(alphabet.passes));
 }
 
+// The one-byte pattern that the decoding passes turn into whitespace, which
+// the encoder writes between groups; otherwise the blank the passes leave
+// alone. The readers of whole groups look for the groups this byte ends.
+unsigned char blank_byte_of(const languages::Row& row) {
+    for (std::size_t k = 0; k < row.size; ++k) {
+        const languages::Symbol& symbol = row.numbers_list[k];
+        const engine::Text pattern = languages::text_of_literal(row.value_list[k]);
+        if (symbol.digit >= 0 || pattern.size() != 1 || pattern[0] >= 0x80) continue;
+        const engine::Text replacement = languages::text_of_literal(symbol.text);
+        if (replacement.size() == 1 && engine::is_whitespace(replacement[0]))
+            return static_cast<unsigned char>(pattern[0]);
+    }
+    return ' ';
+}
+
 std::string code_point_text(engine::CodePoint c) {
     char text[16];
     std::snprintf(text, sizeof(text), "U+%04X", unsigned(c));
@@ -69,12 +84,12 @@ std::string EncodingStream::failure_text() const {
 
 DecodingStream::DecodingStream(const languages::Row& row)
     : row_(row),
+      blank_(blank_byte_of(row)),
       decoder_(decoder_of(row)),
       reader_(unsigned(row.size - 1), decoder_, failure_),
-      shortcut_(row),
-      binary_(decoder_, shortcut_.cut()),
-      tokens_(row, shortcut_.cut()),
-      runs_(row, shortcut_.cut()) {
+      binary_(decoder_, blank_),
+      tokens_(row, blank_),
+      runs_(row, blank_) {
     decoder_.spill_long_groups(&reader_);
     decoder_.refuse_surrogates();
 }

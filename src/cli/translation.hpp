@@ -3,11 +3,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "cli/binary_groups.hpp"
 #include "cli/group_reader.hpp"
-#include "cli/group_shortcut.hpp"
 #include "cli/token_groups.hpp"
 #include "cli/utf8_input.hpp"
 #include "cli/utf8_output.hpp"
@@ -103,56 +103,33 @@ class DecodingStream {
     // hold; failure() tells which and why.
     template <typename CharT>
     bool feed(const CharT* text, std::size_t length, Utf8Output& out) {
-        Characters characters{out, emitted_, last_emitted_};
+        Characters characters{out};
         return settle(decoder_.feed(text, length, characters, reader_));
     }
     bool finish(Utf8Output& out) {
-        Characters characters{out, emitted_, last_emitted_};
+        Characters characters{out};
         return settle(decoder_.finish(characters, reader_));
     }
 
-    // Decodes bytes through utf8 into sink, which feeds this stream. Shortcuts
-    // with the same outcome: whole groups read straight from the bytes (binary
-    // ones in blocks, runs through bit planes, others token by token), and
-    // groups met before taken from the memo. The result is utf8's: false for
-    // invalid UTF-8.
+    // Decodes bytes through utf8 into sink, which feeds this stream, with the
+    // same outcome as utf8.decode(): false for invalid UTF-8. Wherever the
+    // stream is between groups, whole groups are read straight from the
+    // bytes (binary ones in blocks, runs through bit planes, others token by
+    // token); the rest goes the long way a group at a time, or in one piece
+    // once the readers have refused many groups in a row.
     template <typename Sink>
     bool decode_bytes(const unsigned char* bytes, std::size_t length, Utf8Input& utf8, Sink& sink,
                       Utf8Output& out) {
         const unsigned char* p = bytes;
         const unsigned char* const end = bytes + length;
-        // Text the blocks do not take goes the long way in one piece, after a
-        // few groups, until the next read.
         std::size_t refused = 0;
-        for (;;) {
-            if (whole_groups_usable() && at_rest(utf8))
-                refused = take_whole_groups(p, end, utf8, out) ? 0 : refused + 1;
-            const bool look_up = shortcut_.in_use();
-            if (!look_up && (!whole_groups_usable() || refused > kMostRefused)) break;
-            const unsigned char* const group_end = shortcut_.group_end(p, end);
-            if (!group_end) break;
-            const std::size_t size = std::size_t(group_end - p);
-            const bool resting = at_rest(utf8);
-            if (look_up && resting) {
-                GroupMemo::Meaning meaning;
-                if (shortcut_.find(p, size, meaning)) {
-                    out.put(meaning.character);
-                    decoder_.skip(meaning.characters);
-                    utf8.skip(size);
-                    p = group_end;
-                    continue;
-                }
-            }
-            const std::uint64_t emitted = emitted_;
-            const std::uint64_t position = decoder_.position();
-            if (!utf8.decode(p, size, sink)) return false;
+        while (whole_groups_usable() && refused <= kMostRefused) {
+            if (at_rest(utf8)) refused = take_whole_groups(p, end, utf8, out) ? 0 : refused + 1;
+            const void* const blank = std::memchr(p, blank_, std::size_t(end - p));
+            if (!blank) break;
+            const unsigned char* const group_end = static_cast<const unsigned char*>(blank) + 1;
+            if (!utf8.decode(p, std::size_t(group_end - p), sink)) return false;
             if (failure_.kind != DecodeFailure::Kind::none) return true;
-            if (look_up && resting && at_rest(utf8) && emitted_ == emitted + 1) {
-                shortcut_.learn(p, size,
-                                {last_emitted_, std::uint32_t(decoder_.position() - position)});
-            } else if (look_up) {
-                shortcut_.pass();
-            }
             p = group_end;
         }
         return utf8.decode(p, std::size_t(end - p), sink);
@@ -170,13 +147,7 @@ class DecodingStream {
     // Receives the decoded characters, which the decoder has checked.
     struct Characters {
         Utf8Output& out;
-        std::uint64_t& emitted;
-        engine::CodePoint& last;
-        void operator()(engine::CodePoint c) {
-            ++emitted;
-            last = c;
-            out.put(c);
-        }
+        void operator()(engine::CodePoint c) { out.put(c); }
     };
     // Reads the groups the engine leaves to its caller, the start of a long
     // one as the engine spills it.
@@ -257,15 +228,13 @@ class DecodingStream {
     }
 
     const languages::Row& row_;
+    const unsigned char blank_;  // the byte that ends the row's groups
     engine::Decoder decoder_;
     DecodeFailure failure_;
     Reader reader_;
-    GroupShortcut shortcut_;
     BinaryGroups binary_;
     TokenGroups tokens_;
     Utf8RunGroups runs_;
-    std::uint64_t emitted_ = 0;  // characters passed on
-    engine::CodePoint last_emitted_ = 0;
 };
 
 }  // namespace cli
