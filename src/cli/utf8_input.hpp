@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "cli/utf8_simd.hpp"
 #include "engine/text.hpp"
 
 namespace cli {
@@ -24,8 +23,8 @@ class Utf8Input {
     bool decode(const unsigned char* bytes, std::size_t length, Sink& sink) {
         std::size_t i = 0;
         if (pending_length_ != 0 && !complete_pending(bytes, length, i, sink)) return false;
-        // The fast path may write a few units beyond the characters it decodes.
-        if (units_.size() < length - i + 16) units_.resize(length - i + 16);
+        // At most one unit per byte.
+        if (units_.size() < length - i) units_.resize(length - i);
         while (i < length) {
             char16_t* const first = units_.data();
             char16_t* out = first;
@@ -88,27 +87,12 @@ class Utf8Input {
 
   private:
     // Decodes as far as it can the common characters, those below U+10000,
-    // stopping before anything else and shortly before the end. The fast path
-    // goes first; the plain loop takes the windows it leaves.
-    const unsigned char* decode_run(const unsigned char* p, const unsigned char* end,
-                                    char16_t*& out) const {
-        if (!simd_) return decode_common(p, end, std::size_t(end - p), out);
-        for (;;) {
-            p = utf8_simd::decode(p, end, out);
-            const unsigned char* const next = decode_common(p, end, 16, out);
-            if (next == p) return p;
-            p = next;
-        }
-    }
-
-    // The plain loop: eight ASCII bytes at once, other characters without
-    // calls; stops once `span` bytes are done.
-    static const unsigned char* decode_common(const unsigned char* p,
-                                              const unsigned char* const end, std::size_t span,
-                                              char16_t*& out_units) {
+    // eight ASCII bytes at once, other characters without calls; stops before
+    // anything else and shortly before the end.
+    static const unsigned char* decode_run(const unsigned char* p, const unsigned char* const end,
+                                           char16_t*& out_units) {
         char16_t* out = out_units;
-        const unsigned char* const limit = p + std::min(span, std::size_t(end - p));
-        while (p < limit && end - p >= 8) {
+        while (end - p >= 8) {
             std::uint64_t word;
             std::memcpy(&word, p, 8);
             if ((word & 0x8080808080808080u) == 0) {
@@ -180,7 +164,6 @@ class Utf8Input {
 
     bool fail(std::uint64_t offset, const unsigned char* bytes, std::size_t available);
 
-    const bool simd_ = utf8_simd::available();
     std::vector<char16_t> units_;
     unsigned char pending_[4] = {};
     std::size_t pending_length_ = 0;
