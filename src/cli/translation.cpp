@@ -75,8 +75,7 @@ std::string describe(const DecodeFailure& failure, const languages::Row& row) {
 }
 
 EncodingStream::EncodingStream(const languages::Row& row)
-    : encoder_(encoder_of(row)),
-      spelling_(std::uint64_t(row.size - 1), languages::alphabet_of(row).passes) {}
+    : encoder_(encoder_of(row)) {}
 
 std::string EncodingStream::failure_text() const {
     return "the alphabet's tables outgrew their memory budget";

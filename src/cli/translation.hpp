@@ -12,7 +12,6 @@
 #include "cli/utf8_input.hpp"
 #include "cli/utf8_output.hpp"
 #include "cli/utf8_run_groups.hpp"
-#include "engine/binary_spelling.hpp"
 #include "engine/decoder.hpp"
 #include "engine/encoder.hpp"
 #include "requests/languages.hpp"
@@ -59,12 +58,7 @@ class EncodingStream {
             text, length,
             [&](const CharT* rest, std::size_t count) {
                 char* at = out.free_space();
-                std::size_t done = 0;
-                if constexpr (sizeof(CharT) == 2) {
-                    if (spelling_.usable() && encoder_.past_first_at_rest())
-                        done = spelling_.write(rest, count, at, out.space_end());
-                }
-                if (done == 0) done = encoder_.feed_utf8_into(rest, count, at, out.space_end());
+                const std::size_t done = encoder_.feed_utf8_into(rest, count, at, out.space_end());
                 out.fill_to(at);
                 return done;
             },
@@ -89,7 +83,6 @@ class EncodingStream {
         }
     };
     engine::Encoder encoder_;
-    engine::BinarySpelling spelling_;
 };
 
 class DecodingStream {

@@ -36,11 +36,6 @@ class Encoder {
         first_ = false;
     }
 
-    // Past a text's first character, with no pass part-way through a match:
-    // the next character's output is its blank and digits through the passes
-    // alone, which a caller may then write by other means.
-    bool past_first_at_rest() const { return !first_ && state_ == ReplaceChain::kStart; }
-
     // Sink: void(const CodePoint* chars, std::size_t length, CodePoint max_char).
     // False when the alphabet's transducer outgrows its budget; encode_plain()
     // then gives the result.

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "checks.hpp"
-#include "engine/binary_spelling.hpp"
 #include "engine/cpu_features.hpp"
 #include "engine/decoder.hpp"
 #include "engine/encoder.hpp"
@@ -496,82 +495,6 @@ void tokens_of_the_languages() {
           "a digit beyond the base");
 }
 
-// The first character through the encoder, the others spelt into windows of
-// random sizes with guard bytes after them.
-std::string spelt(const engine::BinarySpelling& spelling, const std::u16string& text,
-                  std::mt19937_64& random, bool& guards_kept) {
-    std::string out;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        std::string window(engine::BinarySpelling::kReadableBytes + 17 + random() % 200, '\0');
-        window.append(16, '#');
-        char* end = &window[0];
-        const char* const limit = window.data() + window.size() - 16;
-        at += spelling.write(text.data() + at, text.size() - at, end, limit);
-        guards_kept =
-            guards_kept && window.compare(window.size() - 16, 16, std::string(16, '#')) == 0;
-        out.append(window.data(), std::size_t(end - window.data()));
-    }
-    return out;
-}
-
-void binary_spelling_writes_what_the_encoder_writes() {
-    const std::vector<Pass> bubble{{U"1", U"O"}, {U"0", U"o"}, {U" ", U"0"}};
-    check(engine::BinarySpelling(2, bubble).usable(), "bubble language is spelt");
-    check(!engine::BinarySpelling(3, {{U"2", U"a"}, {U"1", U"b"}, {U"0", U"c"}, {U" ", U"d"}})
-               .usable(),
-          "base 3 is not");
-    check(!engine::BinarySpelling(2, {{U"10", U"x"}, {U"1", U"O"}, {U"0", U"o"}}).usable(),
-          "a pattern of two characters");
-    check(!engine::BinarySpelling(2, {{U"1", U"OO"}, {U"0", U"o"}}).usable(),
-          "a digit of two bytes");
-    check(!engine::BinarySpelling(2, {{U"1", U"喵"}, {U"0", U"o"}}).usable(),
-          "a digit that is not ASCII");
-    std::size_t usable = 0;
-    for (unsigned long long seed = 0; seed < 400; ++seed) {
-        std::mt19937_64 random(seed);
-        // One-character patterns, whose replacements later passes may change.
-        std::vector<Pass> passes;
-        const Text pool = U"01 aAbO~";
-        for (std::size_t k = 1 + random() % 5; k > 0; --k)
-            passes.push_back({Text(1, pool[random() % pool.size()]),
-                              random_text(random, pool, random() % 2 + (random() % 8 == 0))});
-        const engine::BinarySpelling spelling(2, passes);
-        if (!spelling.usable()) continue;
-        ++usable;
-        engine::Encoder encoder(2, passes);
-        std::u16string text;
-        Text wide;
-        for (std::size_t k = 1 + random() % 300; k > 0; --k) {
-            const char16_t c =
-                random() % 4 == 0 ? char16_t(random() % 0x10000) : char16_t(random() % 0x80);
-            text += c;
-            wide += CodePoint(c);
-        }
-        bool guards_kept = true;
-        const std::string expected = encode_utf8(encoder, wide, 1 + random() % 9);
-        const std::string first = encode_utf8(encoder, wide.substr(0, 1), 1);
-        check(first + spelt(spelling, text.substr(1), random, guards_kept) == expected,
-              "spelt as encoded", seed);
-        check(guards_kept, "nothing written past the limit", seed);
-    }
-    check(usable > 20, "many alphabets are spelt", usable);
-    // Every character up to U+FFFF once.
-    engine::Encoder encoder(2, bubble);
-    std::u16string all;
-    Text wide;
-    for (CodePoint c = 0; c <= 0xFFFF; ++c) {
-        all += char16_t(c);
-        wide += c;
-    }
-    std::mt19937_64 random(1);
-    bool guards_kept = true;
-    check(encode_utf8(encoder, wide.substr(0, 1), 1) +
-                  spelt(engine::BinarySpelling(2, bubble), all.substr(1), random, guards_kept) ==
-              encode_utf8(encoder, wide, 4096),
-          "every character up to U+FFFF");
-}
-
 }  // namespace
 
 // Takes characters one at a time and in arrays, as the module's output does.
@@ -751,7 +674,6 @@ int main() {
     cached_engines_are_found_by_their_passes();
     tokens_act_alone_wherever_they_are_found();
     tokens_of_the_languages();
-    binary_spelling_writes_what_the_encoder_writes();
     narrow_blocks_read_what_the_decoder_reads();
     random_runs_read_what_the_decoder_reads();
     return checks::exit_status();
