@@ -28,14 +28,6 @@ class Encoder {
         first_ = true;
     }
 
-    // Goes on as if some characters had been encoded already: where every
-    // pattern is one character long, what follows is written as it would be
-    // after them, whatever they were.
-    void restart_after_first() {
-        state_ = ReplaceChain::kStart;
-        first_ = false;
-    }
-
     // Sink: void(const CodePoint* chars, std::size_t length, CodePoint max_char).
     // False when the alphabet's transducer outgrows its budget; encode_plain()
     // then gives the result.
