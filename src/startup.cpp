@@ -1,7 +1,10 @@
 #include "startup.hpp"
 
+#include <cstdlib>
 #include <initializer_list>
+#include <string>
 
+#include "engine/route.hpp"
 #include "functions.hpp"
 #include "names.hpp"
 #include "platform/temp_folder.hpp"
@@ -250,6 +253,19 @@ bool remove_icon_folder(PyObject* module) {
     return args && call(function.get(), args.get());
 }
 
+// The readers' route, once for the process; a value the processor cannot
+// take stops the import before anything else is done.
+bool choose_route() {
+    engine::Route route;
+    std::string error;
+    if (!engine::route_named(std::getenv("MIRELO_KERNEL"), route, error)) {
+        PyErr_SetString(PyExc_ImportError, error.c_str());
+        return false;
+    }
+    engine::choose_route(route);
+    return true;
+}
+
 bool bind_test_marker(PyObject* module) {
     static const Name test("__test__");
     Ref marker = Ref::steal(PyDict_New());
@@ -259,7 +275,7 @@ bool bind_test_marker(PyObject* module) {
 }  // namespace
 
 bool run_startup(PyObject* module) {
-    return cache_builtins() && run_imports(module) && bind_functions(module) &&
+    return choose_route() && cache_builtins() && run_imports(module) && bind_functions(module) &&
            create_main_window(module) && set_program_temp(module) && show_startup_icon(module) &&
            build_widgets(module) && run_main_loop(module) && remove_icon_folder(module) &&
            bind_test_marker(module);

@@ -3,14 +3,35 @@
 #include <vector>
 
 #include "engine/bits.hpp"
-#include "engine/cpu_features.hpp"
+#include "engine/target_attributes.hpp"
 
-#if defined(__SSE2__) || defined(_M_X64)
-#define MIRELO_BINARY_SSE2 1
+#ifdef MIRELO_X86
 #include <immintrin.h>
 #endif
 
 namespace cli {
+
+BinaryGroups::BinaryGroups(engine::Decoder& decoder, unsigned char blank, engine::Route route) {
+    if (decoder.base() != 2 || route < engine::Route::sse2) return;
+    // The digits themselves usually stand for themselves too; the bytes the
+    // alphabet writes for them are the ones to look for.
+    std::vector<unsigned char> ones, zeros;
+    for (unsigned c = 0; c < 0x80; ++c) {
+        const int meaning = decoder.meaning_alone(c);
+        if (meaning == 1 && c != '1') ones.push_back(static_cast<unsigned char>(c));
+        if (meaning == 0 && c != '0') zeros.push_back(static_cast<unsigned char>(c));
+    }
+    if (ones.empty() && decoder.meaning_alone('1') == 1) ones.push_back('1');
+    if (zeros.empty() && decoder.meaning_alone('0') == 0) zeros.push_back('0');
+    if (ones.size() != 1 || zeros.size() != 1) return;
+    if (decoder.meaning_alone(blank) != engine::Decoder::kBlank) return;
+    one_ = ones[0];
+    zero_ = zeros[0];
+    blank_ = blank;
+    usable_ = true;
+}
+
+#ifdef MIRELO_X86
 
 namespace {
 
@@ -37,38 +58,6 @@ bool is_surrogate(std::uint64_t value) {
     return (value & ~std::uint64_t(0x7FF)) == 0xD800;
 }
 
-}  // namespace
-
-BinaryGroups::BinaryGroups(engine::Decoder& decoder, unsigned char blank, Width width)
-    : wide_(width == Width::widest && engine::processor_has_avx2()) {
-#ifdef MIRELO_BINARY_SSE2
-    if (decoder.base() != 2) return;
-    // The digits themselves usually stand for themselves too; the bytes the
-    // alphabet writes for them are the ones to look for.
-    std::vector<unsigned char> ones, zeros;
-    for (unsigned c = 0; c < 0x80; ++c) {
-        const int meaning = decoder.meaning_alone(c);
-        if (meaning == 1 && c != '1') ones.push_back(static_cast<unsigned char>(c));
-        if (meaning == 0 && c != '0') zeros.push_back(static_cast<unsigned char>(c));
-    }
-    if (ones.empty() && decoder.meaning_alone('1') == 1) ones.push_back('1');
-    if (zeros.empty() && decoder.meaning_alone('0') == 0) zeros.push_back('0');
-    if (ones.size() != 1 || zeros.size() != 1) return;
-    if (decoder.meaning_alone(blank) != engine::Decoder::kBlank) return;
-    one_ = ones[0];
-    zero_ = zeros[0];
-    blank_ = blank;
-    usable_ = true;
-#else
-    (void)decoder;
-    (void)blank;
-#endif
-}
-
-#ifdef MIRELO_BINARY_SSE2
-
-namespace {
-
 // What a block of 64 bytes holds, one bit per byte.
 struct Masks {
     std::uint64_t digits;  // the ones, the block's first byte in bit 63
@@ -76,10 +65,11 @@ struct Masks {
     bool known;            // whether every byte is a digit or a blank
 };
 
-struct NarrowMasks {
+// In four vectors of 16 bytes.
+struct BlockMasks {
     __m128i one, zero, blank;
 
-    Masks operator()(const unsigned char* p) const {
+    MIRELO_SSE2 Masks operator()(const unsigned char* p) const {
         std::uint64_t ones = 0, known = 0, blanks = 0;
         for (unsigned k = 0; k < 4; ++k) {
             const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
@@ -95,39 +85,12 @@ struct NarrowMasks {
     }
 };
 
-// The same in two vectors, whose bytes are turned around before the ones'
-// mask is taken, instead of the mask's bits after.
-struct WideMasks {
-    __m256i one, zero, blank, turn_around;
-
-    MIRELO_AVX2 static std::uint64_t mask_of(__m256i low, __m256i high) {
-        return std::uint64_t(std::uint32_t(_mm256_movemask_epi8(high))) << 32 |
-               std::uint32_t(_mm256_movemask_epi8(low));
-    }
-    MIRELO_AVX2 __m256i turned_around(__m256i v) const {
-        return _mm256_permute4x64_epi64(_mm256_shuffle_epi8(v, turn_around), 0x4E);
-    }
-    MIRELO_AVX2 Masks operator()(const unsigned char* p) const {
-        const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-        const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
-        const __m256i low_ones = _mm256_cmpeq_epi8(low, one);
-        const __m256i high_ones = _mm256_cmpeq_epi8(high, one);
-        const __m256i low_blanks = _mm256_cmpeq_epi8(low, blank);
-        const __m256i high_blanks = _mm256_cmpeq_epi8(high, blank);
-        const __m256i low_known =
-            _mm256_or_si256(_mm256_or_si256(low_ones, low_blanks), _mm256_cmpeq_epi8(low, zero));
-        const __m256i high_known =
-            _mm256_or_si256(_mm256_or_si256(high_ones, high_blanks), _mm256_cmpeq_epi8(high, zero));
-        return {mask_of(turned_around(high_ones), turned_around(low_ones)),
-                mask_of(low_blanks, high_blanks),
-                mask_of(low_known, high_known) == ~std::uint64_t(0)};
-    }
-};
-
-// Compiled into each width's reader, with that reader's instructions.
-template <typename MasksOf>
-MIRELO_INLINE std::size_t read_blocks(const MasksOf& masks_of, const unsigned char*& from,
-                                      const unsigned char* end, engine::CodePoint* read) {
+MIRELO_SSE2 std::size_t read_blocks(unsigned char one, unsigned char zero, unsigned char blank,
+                                    const unsigned char*& from, const unsigned char* end,
+                                    engine::CodePoint* read) {
+    const BlockMasks masks_of{_mm_set1_epi8(static_cast<char>(one)),
+                              _mm_set1_epi8(static_cast<char>(zero)),
+                              _mm_set1_epi8(static_cast<char>(blank))};
     const unsigned char* p = from;
     std::size_t count = 0;
     std::uint64_t value = 0;  // of the group open at the end of the last block
@@ -179,33 +142,12 @@ MIRELO_INLINE std::size_t read_blocks(const MasksOf& masks_of, const unsigned ch
     return count;
 }
 
-std::size_t read_narrow(unsigned char one, unsigned char zero, unsigned char blank,
-                        const unsigned char*& from, const unsigned char* end,
-                        engine::CodePoint* read) {
-    const NarrowMasks masks{_mm_set1_epi8(static_cast<char>(one)),
-                            _mm_set1_epi8(static_cast<char>(zero)),
-                            _mm_set1_epi8(static_cast<char>(blank))};
-    return read_blocks(masks, from, end, read);
-}
-
-MIRELO_AVX2 std::size_t read_wide(unsigned char one, unsigned char zero, unsigned char blank,
-                                  const unsigned char*& from, const unsigned char* end,
-                                  engine::CodePoint* read) {
-    const WideMasks masks{_mm256_set1_epi8(static_cast<char>(one)),
-                          _mm256_set1_epi8(static_cast<char>(zero)),
-                          _mm256_set1_epi8(static_cast<char>(blank)),
-                          _mm256_setr_epi8(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 15,
-                                           14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0)};
-    return read_blocks(masks, from, end, read);
-}
-
 }  // namespace
 
 std::size_t BinaryGroups::read(const unsigned char*& from, const unsigned char* end,
                                engine::CodePoint* read, std::uint64_t& characters) const {
     const unsigned char* const start = from;
-    const std::size_t count = wide_ ? read_wide(one_, zero_, blank_, from, end, read)
-                                    : read_narrow(one_, zero_, blank_, from, end, read);
+    const std::size_t count = read_blocks(one_, zero_, blank_, from, end, read);
     characters += std::uint64_t(from - start);
     return count;
 }

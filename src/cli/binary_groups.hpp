@@ -1,26 +1,23 @@
 // Groups in base 2 written with one ASCII byte per digit and blanks between
-// them, as bubble language is: read 64 bytes at a time through bit masks
-// instead of one table step per character (in two vectors with AVX2, else
-// four).
+// them, as bubble language is: read 64 bytes at a time through bit masks, in
+// four vectors of 16 bytes, instead of one table step per character.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
 #include "engine/decoder.hpp"
+#include "engine/route.hpp"
 
 namespace cli {
 
 class BinaryGroups {
   public:
-    // The widest vectors the processor has, or, to compare them, SSE2's.
-    enum class Width { widest, narrow };
-
     // Usable where the alphabet's patterns are one character each, the base
     // is 2, one ASCII byte stands for the digit 1, one for 0, and the given
     // byte is a blank: the one the encoder writes between groups. Other
-    // blanks are left to the long way.
-    BinaryGroups(engine::Decoder& decoder, unsigned char blank, Width width = Width::widest);
+    // blanks are left to the long way. Usable on the sse2 route and above.
+    BinaryGroups(engine::Decoder& decoder, unsigned char blank, engine::Route route);
 
     bool usable() const { return usable_; }
 
@@ -38,7 +35,6 @@ class BinaryGroups {
 
   private:
     bool usable_ = false;
-    bool wide_ = false;  // AVX2
     unsigned char one_ = 0;
     unsigned char zero_ = 0;
     unsigned char blank_ = 0;

@@ -17,7 +17,6 @@ namespace {
 // Each worker keeps buffers of its own: a few MB.
 constexpr unsigned kMostWorkers = 4;
 
-
 }  // namespace
 
 struct ParallelTranslation::Piece {
@@ -92,8 +91,8 @@ void ParallelTranslation::serve(Worker& worker) {
 
 void ParallelTranslation::translate_piece(Worker& worker) {
     Piece& piece = worker.piece;
-    const bool translated = worker.work.translate(
-        {piece.data, piece.size, piece.opens, piece.closes}, worker.out);
+    const bool translated =
+        worker.work.translate({piece.data, piece.size, piece.opens, piece.closes}, worker.out);
     piece.view.release();
     write_in_turn(worker, translated);
 }

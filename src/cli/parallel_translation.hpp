@@ -1,8 +1,8 @@
 // Decoding on several processors. The input is cut into pieces that decode
 // alone (see TextCuts); each worker decodes its pieces with a stream of its
-// own, and the workers write their results in the order of the pieces. A stretch with no place to cut goes to one worker, piece after
-// piece, as one text. A regular file is seen in memory where it lies rather
-// than copied by reads.
+// own, and the workers write their results in the order of the pieces. A stretch with no place to
+// cut goes to one worker, piece after piece, as one text. A regular file is seen in memory where it
+// lies rather than copied by reads.
 #pragma once
 
 #include <condition_variable>

@@ -1,5 +1,6 @@
 #include "cli/run.hpp"
 
+#include <cstdlib>
 #include <memory>
 
 #include "cli/detection.hpp"
@@ -9,6 +10,7 @@
 #include "cli/usage.hpp"
 #include "cli/utf8_input.hpp"
 #include "cli/utf8_output.hpp"
+#include "engine/route.hpp"
 #include "platform/file_view.hpp"
 #include "platform/system_io.hpp"
 
@@ -129,6 +131,13 @@ int translate(const Invocation& invocation, const Input& input) {
 
 int run(const std::vector<std::string>& arguments) {
     platform::system_io::use_binary_standard_streams();
+    engine::Route route;
+    std::string route_error;
+    if (!engine::route_named(std::getenv("MIRELO_KERNEL"), route, route_error)) {
+        report(route_error);
+        return kBadUsage;
+    }
+    engine::choose_route(route);
     const ParsedArguments parsed = parse_arguments(arguments);
     if (!parsed.ok) {
         report(parsed.error);

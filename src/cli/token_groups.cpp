@@ -55,7 +55,8 @@ constexpr std::uint64_t kMultipliers[] = {
 
 }  // namespace
 
-TokenGroups::TokenGroups(const languages::Row& row, unsigned char blank) : blank_(blank) {
+TokenGroups::TokenGroups(const languages::Row& row, unsigned char blank, engine::Route route)
+    : blank_(blank) {
     if (blank >= 0x80) return;
     const languages::Alphabet alphabet = languages::alphabet_of(row);
     if (alphabet.base < 2 || alphabet.base > 10) return;
@@ -92,7 +93,7 @@ TokenGroups::TokenGroups(const languages::Row& row, unsigned char blank) : blank
         if (!by_digit[std::size_t(token.digit)].empty()) return;
         by_digit[std::size_t(token.digit)] = token.bytes;
     }
-    if (digits.size() == base_) vectors_ = engine::TokenVectors(by_digit, blank_);
+    if (digits.size() == base_) vectors_ = engine::TokenVectors(by_digit, blank_, route);
 }
 
 bool TokenGroups::place(const std::uint64_t* keys, const int* digits, std::size_t count) {

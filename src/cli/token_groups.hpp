@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/route.hpp"
 #include "engine/text.hpp"
 #include "engine/token_vectors.hpp"
 #include "requests/languages.hpp"
@@ -19,7 +20,8 @@ class TokenGroups {
     // engine::tokens_of, with `blank` as a token), every digit token has the
     // same length of at most 8 bytes and the same count of characters, and
     // `blank` becomes whitespace.
-    TokenGroups(const languages::Row& row, unsigned char blank);
+    // The route decides whether a whole group is read at once.
+    TokenGroups(const languages::Row& row, unsigned char blank, engine::Route route);
 
     bool usable() const { return usable_; }
 

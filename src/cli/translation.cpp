@@ -74,21 +74,20 @@ std::string describe(const DecodeFailure& failure, const languages::Row& row) {
     }
 }
 
-EncodingStream::EncodingStream(const languages::Row& row)
-    : encoder_(encoder_of(row)) {}
+EncodingStream::EncodingStream(const languages::Row& row) : encoder_(encoder_of(row)) {}
 
 std::string EncodingStream::failure_text() const {
     return "the alphabet's tables outgrew their memory budget";
 }
 
-DecodingStream::DecodingStream(const languages::Row& row)
+DecodingStream::DecodingStream(const languages::Row& row, engine::Route route)
     : row_(row),
       blank_(blank_byte_of(row)),
       decoder_(decoder_of(row)),
       reader_(unsigned(row.size - 1), decoder_, failure_),
-      binary_(decoder_, blank_),
-      tokens_(row, blank_),
-      runs_(row, blank_) {
+      binary_(decoder_, blank_, route),
+      tokens_(row, blank_, route),
+      runs_(row, blank_, route) {
     decoder_.spill_long_groups(&reader_);
     decoder_.refuse_surrogates();
 }

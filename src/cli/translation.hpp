@@ -14,6 +14,7 @@
 #include "cli/utf8_run_groups.hpp"
 #include "engine/decoder.hpp"
 #include "engine/encoder.hpp"
+#include "engine/route.hpp"
 #include "requests/languages.hpp"
 
 namespace cli {
@@ -84,7 +85,9 @@ class EncodingStream {
 
 class DecodingStream {
   public:
-    explicit DecodingStream(const languages::Row& row);
+    // The route decides which readers of whole groups there are.
+    explicit DecodingStream(const languages::Row& row,
+                            engine::Route route = engine::active_route());
     // The reader refers to the stream's own members.
     DecodingStream(const DecodingStream&) = delete;
     DecodingStream& operator=(const DecodingStream&) = delete;

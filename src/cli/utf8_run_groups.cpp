@@ -6,21 +6,22 @@
 #include <utility>
 
 #include "engine/bits.hpp"
-#include "engine/cpu_features.hpp"
+#include "engine/target_attributes.hpp"
 #include "engine/utf8.hpp"
 #include "requests/language_passes.hpp"
 
-#ifdef MIRELO_SSE2
+#ifdef MIRELO_X86
 #include <immintrin.h>
 #endif
 
 namespace cli {
 
-Utf8RunGroups::Utf8RunGroups(const languages::Row& row, unsigned char blank) : blank_(blank) {
+Utf8RunGroups::Utf8RunGroups(const languages::Row& row, unsigned char blank, engine::Route route)
+    : blank_(blank) {
     if (blank >= 0x80) return;
     const languages::Alphabet alphabet = languages::alphabet_of(row);
-    engine::RunGroups runs(alphabet.passes, alphabet.base, engine::CodePoint(blank));
-    if (!runs.reads_planes()) return;
+    engine::RunGroups runs(alphabet.passes, alphabet.base, engine::CodePoint(blank), route);
+    if (!runs.usable()) return;
     const std::vector<engine::CodePoint>& characters = runs.characters();
     for (std::size_t k = 0; k < characters.size(); ++k) {
         std::string bytes;
@@ -33,7 +34,7 @@ Utf8RunGroups::Utf8RunGroups(const languages::Row& row, unsigned char blank) : b
     usable_ = true;
 }
 
-#ifdef MIRELO_SSE2
+#ifdef MIRELO_X86
 
 namespace {
 
@@ -45,18 +46,18 @@ struct ByteKinds {
     __m256i blank;
 
     template <typename Bytes>
-    MIRELO_AVX2_BMI2 ByteKinds(const Bytes& bytes, unsigned char blank_byte) {
+    MIRELO_AVX2 ByteKinds(const Bytes& bytes, unsigned char blank_byte) {
         for (std::size_t k = 0; k < Kinds; ++k) {
             for (unsigned j = 0; j < Length; ++j) byte[k][j] = _mm256_set1_epi8(char(bytes[k][j]));
         }
         blank = _mm256_set1_epi8(char(blank_byte));
     }
-    MIRELO_AVX2_BMI2 static std::uint64_t bits(__m256i equal, unsigned half) {
+    MIRELO_AVX2 static std::uint64_t bits(__m256i equal, unsigned half) {
         return std::uint64_t(std::uint32_t(_mm256_movemask_epi8(equal))) << (32 * half);
     }
     // Reads Length - 1 bytes past the 64.
-    MIRELO_AVX2_BMI2 void operator()(const unsigned char* p, std::uint64_t* starts,
-                                     std::uint64_t& blanks) const {
+    MIRELO_AVX2 void operator()(const unsigned char* p, std::uint64_t* starts,
+                                std::uint64_t& blanks) const {
         for (unsigned half = 0; half < 2; ++half) {
             __m256i x[Length];
             for (unsigned j = 0; j < Length; ++j)
@@ -86,10 +87,9 @@ inline void append(std::uint64_t* plane, std::size_t at, std::uint64_t bits) {
 // planes end and the reader stops. The blank ending the last group read tells
 // how many bytes were read.
 template <std::size_t Kinds, unsigned Length>
-MIRELO_AVX2_BMI2 std::size_t Utf8RunGroups::read_kinds(const unsigned char*& from,
-                                                       const unsigned char* end,
-                                                       engine::CodePoint* read,
-                                                       std::uint64_t& characters) const {
+MIRELO_AVX2 std::size_t Utf8RunGroups::read_kinds(const unsigned char*& from,
+                                                  const unsigned char* end, engine::CodePoint* read,
+                                                  std::uint64_t& characters) const {
     constexpr std::size_t kWords = kBlock / 64;
     const std::size_t size = std::min(std::size_t(end - from), kBlock);
     const ByteKinds<Kinds, Length> kinds(bytes_, blank_);

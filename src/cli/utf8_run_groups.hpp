@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/route.hpp"
 #include "engine/run_groups.hpp"
 #include "engine/text.hpp"
 #include "requests/languages.hpp"
@@ -16,9 +17,9 @@ namespace cli {
 class Utf8RunGroups {
   public:
     // Usable where the engine reads the row's groups as runs with `blank`
-    // as the blank, the processor has AVX2 and a PEXT of its own, and the
-    // run character and the terminators are of one length in UTF-8.
-    Utf8RunGroups(const languages::Row& row, unsigned char blank);
+    // as the blank (on the avx2 route), and the run character and the
+    // terminators are of one length in UTF-8.
+    Utf8RunGroups(const languages::Row& row, unsigned char blank, engine::Route route);
 
     bool usable() const { return usable_; }
 

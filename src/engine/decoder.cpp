@@ -114,7 +114,8 @@ void Decoder::remember(CodePoint c, const ReplaceChain::Step& step) {
     const std::size_t needed = (std::size_t(std::max(now_.state, step.next)) + 1) * symbols;
     if (actions_.size() < needed) actions_.resize(needed, Action{});
     actions_[std::size_t(now_.state) * symbols + chain_.symbol_of(c)] = action;
-    if (c < kNarrow && now_.state < kTableStates) table_[std::size_t(now_.state) << 16 | c] = action;
+    if (c < kNarrow && now_.state < kTableStates)
+        table_[std::size_t(now_.state) << 16 | c] = action;
 }
 
 void Decoder::spell_out_group() {

@@ -338,7 +338,9 @@ class Decoder {
         return true;
     }
 
-    static bool is_surrogate(std::uint64_t value) { return (value & ~std::uint64_t(0x7FF)) == 0xD800; }
+    static bool is_surrogate(std::uint64_t value) {
+        return (value & ~std::uint64_t(0x7FF)) == 0xD800;
+    }
 
     std::int64_t base_;
     std::uint32_t fast_digit_limit_;  // digits below this are read natively

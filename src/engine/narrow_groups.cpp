@@ -6,11 +6,11 @@
 #include <string>
 #include <utility>
 
-#include "engine/cpu_features.hpp"
 #include "engine/run_groups.hpp"
+#include "engine/target_attributes.hpp"
 #include "engine/token_alphabet.hpp"
 
-#ifdef MIRELO_SSE2
+#ifdef MIRELO_X86
 #include <immintrin.h>
 #endif
 
@@ -48,15 +48,14 @@ std::vector<Text> digit_tokens(const std::vector<Token>& tokens, std::int64_t ba
 
 }  // namespace
 
-NarrowGroups::NarrowGroups(const std::vector<Pass>& passes, std::int64_t base, Way way)
-    : wide_(way == Way::fastest && processor_has_avx2()) {
+NarrowGroups::NarrowGroups(const std::vector<Pass>& passes, std::int64_t base, Route route) {
+    if (route < Route::avx2) return;
     const std::vector<CodePoint> blanks = blank_candidates(passes);
     for (const CodePoint blank : blanks) {
-        if (take_tokens(passes, base, blank)) return;
+        if (take_tokens(passes, base, blank, route)) return;
     }
     for (const CodePoint blank : blanks) {
-        RunGroups runs(passes, base, blank,
-                       way == Way::fastest ? RunGroups::Way::fastest : RunGroups::Way::plain);
+        RunGroups runs(passes, base, blank, route);
         static_assert(1 + RunGroups::kMostTerminators <= kMostCharacters, "runs' characters fit");
         if (!runs.usable()) continue;
         blank_ = blank;
@@ -66,8 +65,8 @@ NarrowGroups::NarrowGroups(const std::vector<Pass>& passes, std::int64_t base, W
     }
 }
 
-bool NarrowGroups::take_tokens(const std::vector<Pass>& passes, std::int64_t base,
-                               CodePoint blank) {
+bool NarrowGroups::take_tokens(const std::vector<Pass>& passes, std::int64_t base, CodePoint blank,
+                               Route route) {
     if (base != 2 && base != 3) return false;
     const std::vector<Token> tokens = tokens_of(passes, base, blank);
     if (tokens.empty()) return false;
@@ -93,8 +92,7 @@ bool NarrowGroups::take_tokens(const std::vector<Pass>& passes, std::int64_t bas
     std::copy(characters, characters + count, characters_);
     character_count_ = count;
     blank_ = blank;
-    // Narrowed groups fit in a few bytes, where 16-byte vectors are no slower.
-    vectors_ = TokenVectors(narrowed, kBlankByte, TokenVectors::Width::narrow);
+    vectors_ = TokenVectors(narrowed, kBlankByte, route);
     return true;
 }
 
@@ -113,65 +111,9 @@ void NarrowGroups::narrow_from(const CharT* text, std::size_t from, std::size_t 
     std::memset(bytes + length, kOtherByte, kWindow);
 }
 
-#ifdef MIRELO_SSE2
-
-// The loops below pass vectors of 32 bytes between functions that are always
-// compiled into callers with AVX2, where the warning about their calling
-// convention without AVX2 does not apply.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wpsabi"
-#endif
+#ifdef MIRELO_X86
 
 namespace {
-
-// Vectors of 16 bytes, which every 64-bit x86 processor has.
-struct Narrow {
-    using V = __m128i;
-    static V load(const void* p) { return _mm_loadu_si128(static_cast<const V*>(p)); }
-    static void store(void* p, V v) { _mm_storeu_si128(static_cast<V*>(p), v); }
-    static V bytes(unsigned char b) { return _mm_set1_epi8(static_cast<char>(b)); }
-    static V units(std::uint16_t u) { return _mm_set1_epi16(static_cast<short>(u)); }
-    // Each lane a character of the text's width.
-    template <typename CharT>
-    static V lanes(unsigned value) {
-        return sizeof(CharT) == 2 ? units(static_cast<std::uint16_t>(value))
-                                  : bytes(static_cast<unsigned char>(value));
-    }
-    static V same_bytes(V a, V b) { return _mm_cmpeq_epi8(a, b); }
-    static V same_units(V a, V b) { return _mm_cmpeq_epi16(a, b); }
-    static V either(V a, V b) { return _mm_or_si128(a, b); }
-    static V both(V a, V b) { return _mm_and_si128(a, b); }
-    static V second_only(V a, V b) { return _mm_andnot_si128(a, b); }
-    static V zero() { return _mm_setzero_si128(); }
-    // The low bytes of two vectors of units up to 0xFF, in order.
-    static V packed(V low, V high) { return _mm_packus_epi16(low, high); }
-};
-
-// Vectors of 32 bytes.
-struct Wide {
-    using V = __m256i;
-    MIRELO_AVX2 static V load(const void* p) {
-        return _mm256_loadu_si256(static_cast<const V*>(p));
-    }
-    MIRELO_AVX2 static void store(void* p, V v) { _mm256_storeu_si256(static_cast<V*>(p), v); }
-    MIRELO_AVX2 static V bytes(unsigned char b) { return _mm256_set1_epi8(static_cast<char>(b)); }
-    MIRELO_AVX2 static V units(std::uint16_t u) { return _mm256_set1_epi16(static_cast<short>(u)); }
-    template <typename CharT>
-    MIRELO_AVX2 static V lanes(unsigned value) {
-        return sizeof(CharT) == 2 ? units(static_cast<std::uint16_t>(value))
-                                  : bytes(static_cast<unsigned char>(value));
-    }
-    MIRELO_AVX2 static V same_bytes(V a, V b) { return _mm256_cmpeq_epi8(a, b); }
-    MIRELO_AVX2 static V same_units(V a, V b) { return _mm256_cmpeq_epi16(a, b); }
-    MIRELO_AVX2 static V either(V a, V b) { return _mm256_or_si256(a, b); }
-    MIRELO_AVX2 static V both(V a, V b) { return _mm256_and_si256(a, b); }
-    MIRELO_AVX2 static V second_only(V a, V b) { return _mm256_andnot_si256(a, b); }
-    MIRELO_AVX2 static V zero() { return _mm256_setzero_si256(); }
-    // Packing works within each half; the quarters are put back in order.
-    MIRELO_AVX2 static V packed(V low, V high) {
-        return _mm256_permute4x64_epi64(_mm256_packus_epi16(low, high), 0xD8);
-    }
-};
 
 // The characters a text of one kind can hold that have bytes of their own.
 struct Known {
@@ -181,63 +123,56 @@ struct Known {
     std::size_t count = 0;
 };
 
+// Each lane a character of the text's width.
+template <typename CharT>
+MIRELO_AVX2 __m256i lanes(unsigned value) {
+    return sizeof(CharT) == 2 ? _mm256_set1_epi16(static_cast<short>(value))
+                              : _mm256_set1_epi8(static_cast<char>(value));
+}
+
 // Each lane compared with every known character: its byte where one is
-// equal, kOtherByte where none is.
-template <typename Ops, bool Units>
-MIRELO_INLINE typename Ops::V narrowed_lanes(typename Ops::V text,
-                                             const typename Ops::V* characters,
-                                             const typename Ops::V* bytes, std::size_t count,
-                                             typename Ops::V other) {
-    typename Ops::V known = Ops::zero();
-    typename Ops::V result = Ops::zero();
+// equal, `other` where none is.
+template <typename CharT>
+MIRELO_AVX2 MIRELO_INLINE __m256i narrowed_lanes(__m256i text, const __m256i* characters,
+                                                 const __m256i* bytes, std::size_t count,
+                                                 __m256i other) {
+    __m256i known = _mm256_setzero_si256();
+    __m256i result = _mm256_setzero_si256();
     for (std::size_t k = 0; k < count; ++k) {
-        const typename Ops::V same =
-            Units ? Ops::same_units(text, characters[k]) : Ops::same_bytes(text, characters[k]);
-        known = Ops::either(known, same);
-        result = Ops::either(result, Ops::both(same, bytes[k]));
+        const __m256i same = sizeof(CharT) == 2 ? _mm256_cmpeq_epi16(text, characters[k])
+                                                : _mm256_cmpeq_epi8(text, characters[k]);
+        known = _mm256_or_si256(known, same);
+        result = _mm256_or_si256(result, _mm256_and_si256(same, bytes[k]));
     }
-    return Ops::either(result, Ops::second_only(known, other));
+    return _mm256_or_si256(result, _mm256_andnot_si256(known, other));
 }
 
 // Narrows whole vectors of text; returns the count of characters narrowed.
-// Units are narrowed two vectors at a time, and packed into one.
-template <typename Ops, typename CharT>
-MIRELO_INLINE std::size_t narrow_vectors(const CharT* text, std::size_t length, unsigned char* out,
-                                         const Known& known, unsigned char other_byte) {
-    using V = typename Ops::V;
-    constexpr bool kUnits = sizeof(CharT) == 2;
-    V characters[Known::kMost], bytes[Known::kMost];
+// Units are narrowed two vectors at a time and packed into one, whose
+// quarters packing leaves out of order.
+template <typename CharT>
+MIRELO_AVX2 std::size_t narrow_vectors(const CharT* text, std::size_t length, unsigned char* out,
+                                       const Known& known, unsigned char other_byte) {
+    __m256i characters[Known::kMost], bytes[Known::kMost];
     for (std::size_t k = 0; k < known.count; ++k) {
-        characters[k] = Ops::template lanes<CharT>(unsigned(known.characters[k]));
-        bytes[k] = Ops::template lanes<CharT>(known.bytes[k]);
+        characters[k] = lanes<CharT>(unsigned(known.characters[k]));
+        bytes[k] = lanes<CharT>(known.bytes[k]);
     }
     // In units: packing keeps only the low byte of a lane up to 0xFF.
-    const V other = Ops::template lanes<CharT>(other_byte);
+    const __m256i other = lanes<CharT>(other_byte);
     std::size_t i = 0;
-    for (; length - i >= sizeof(V); i += sizeof(V)) {
-        const V first =
-            narrowed_lanes<Ops, kUnits>(Ops::load(text + i), characters, bytes, known.count, other);
-        if constexpr (kUnits) {
-            const V second = narrowed_lanes<Ops, kUnits>(Ops::load(text + i + sizeof(V) / 2),
+    for (; length - i >= 32; i += 32) {
+        const __m256i* const vectors = reinterpret_cast<const __m256i*>(text + i);
+        __m256i narrowed = narrowed_lanes<CharT>(_mm256_loadu_si256(vectors), characters, bytes,
+                                                 known.count, other);
+        if constexpr (sizeof(CharT) == 2) {
+            const __m256i second = narrowed_lanes<CharT>(_mm256_loadu_si256(vectors + 1),
                                                          characters, bytes, known.count, other);
-            Ops::store(out + i, Ops::packed(first, second));
-        } else {
-            Ops::store(out + i, first);
+            narrowed = _mm256_permute4x64_epi64(_mm256_packus_epi16(narrowed, second), 0xD8);
         }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), narrowed);
     }
     return i;
-}
-
-template <typename CharT>
-std::size_t narrow_narrow(const CharT* text, std::size_t length, unsigned char* out,
-                          const Known& known, unsigned char other) {
-    return narrow_vectors<Narrow>(text, length, out, known, other);
-}
-
-template <typename CharT>
-MIRELO_AVX2 std::size_t narrow_wide(const CharT* text, std::size_t length, unsigned char* out,
-                                    const Known& known, unsigned char other) {
-    return narrow_vectors<Wide>(text, length, out, known, other);
 }
 
 }  // namespace
@@ -253,8 +188,7 @@ void NarrowGroups::narrow_any(const CharT* text, std::size_t length, unsigned ch
     };
     add(blank_);
     for (std::size_t k = 0; k < character_count_; ++k) add(characters_[k]);
-    const std::size_t done = wide_ ? narrow_wide(text, length, bytes, known, kOtherByte)
-                                   : narrow_narrow(text, length, bytes, known, kOtherByte);
+    const std::size_t done = narrow_vectors(text, length, bytes, known, kOtherByte);
     narrow_from(text, done, length, bytes);
 }
 

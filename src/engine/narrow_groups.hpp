@@ -19,9 +19,9 @@ namespace engine {
 
 class NarrowGroups {
   public:
-    // The fastest ways the processor has, or, to compare them, SSE2 alone.
-    enum class Way { fastest, plain };
-    NarrowGroups(const std::vector<Pass>& passes, std::int64_t base, Way way = Way::fastest);
+    // Only on the avx2 route: without AVX2 and PEXT, narrowing costs about
+    // what the windows save.
+    NarrowGroups(const std::vector<Pass>& passes, std::int64_t base, Route route);
 
     bool usable() const { return vectors_.usable() || runs_.usable(); }
 
@@ -101,7 +101,8 @@ class NarrowGroups {
         return vectors_.read(from, end, characters, kMostRead, tokens, groups);
     }
     // Takes the alphabet's digit tokens, where its passes act token by token.
-    bool take_tokens(const std::vector<Pass>& passes, std::int64_t base, CodePoint blank);
+    bool take_tokens(const std::vector<Pass>& passes, std::int64_t base, CodePoint blank,
+                     Route route);
 
     // Writes `length` bytes and kWindow bytes of kOtherByte after them.
     void narrow(const std::uint8_t* text, std::size_t length, unsigned char* bytes) const;
@@ -126,7 +127,6 @@ class NarrowGroups {
     // The digit tokens' characters; the k-th becomes byte 0x80 + k.
     CodePoint characters_[kMostCharacters] = {};
     std::size_t character_count_ = 0;
-    bool wide_ = false;  // AVX2
 };
 
 }  // namespace engine

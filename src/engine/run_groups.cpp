@@ -4,11 +4,11 @@
 #include <cstring>
 
 #include "engine/bits.hpp"
-#include "engine/cpu_features.hpp"
 #include "engine/decoder.hpp"
+#include "engine/target_attributes.hpp"
 #include "engine/token_alphabet.hpp"
 
-#ifdef MIRELO_SSE2
+#ifdef MIRELO_X86
 #include <immintrin.h>
 #endif
 
@@ -29,16 +29,9 @@ bool contains(const std::vector<CodePoint>& characters, CodePoint c) {
 
 }  // namespace
 
-RunGroups::RunGroups(const std::vector<Pass>& passes, std::int64_t base, CodePoint blank, Way way) {
-#ifdef MIRELO_SSE2
-    usable_ = recognise(passes, base, blank);
-    fast_ = way == Way::fastest && processor_has_avx2() && processor_has_fast_pext();
-#else
-    (void)passes;
-    (void)base;
-    (void)blank;
-    (void)way;
-#endif
+RunGroups::RunGroups(const std::vector<Pass>& passes, std::int64_t base, CodePoint blank,
+                     Route route) {
+    usable_ = route >= Route::avx2 && recognise(passes, base, blank);
 }
 
 // Why such passes read a group g of these characters as the reader does:
@@ -122,14 +115,9 @@ bool RunGroups::recognise(const std::vector<Pass>& passes, std::int64_t base, Co
     return is_blank_text(blank_now);
 }
 
-#ifdef MIRELO_SSE2
+#ifdef MIRELO_X86
 
 namespace {
-
-// PEXT, compiled into the callers that have it.
-MIRELO_AVX2_BMI2 inline std::uint64_t gathered(std::uint64_t bits, std::uint64_t mask) {
-    return _pext_u64(bits, mask);
-}
 
 // The 64 bytes from a group's start: one bit per byte for the blank and for
 // each narrowed character.
@@ -139,46 +127,21 @@ struct KindMasks {
     std::uint64_t of_kind[Kinds] = {};
 };
 
-// In four vectors of 16 bytes.
-template <std::size_t Kinds>
-struct NarrowKinds {
-    __m128i blank;
-    __m128i byte_of[Kinds];
-
-    explicit NarrowKinds(unsigned char blank_byte) {
-        blank = _mm_set1_epi8(static_cast<char>(blank_byte));
-        for (std::size_t k = 0; k < Kinds; ++k) byte_of[k] = _mm_set1_epi8(char(0x80 + k));
-    }
-    static std::uint64_t bits(__m128i equal, unsigned v) {
-        return std::uint64_t(unsigned(_mm_movemask_epi8(equal))) << (16 * v);
-    }
-    KindMasks<Kinds> operator()(const unsigned char* p) const {
-        KindMasks<Kinds> masks;
-        for (unsigned v = 0; v < 4; ++v) {
-            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * v));
-            masks.blanks |= bits(_mm_cmpeq_epi8(bytes, blank), v);
-            for (std::size_t k = 0; k < Kinds; ++k)
-                masks.of_kind[k] |= bits(_mm_cmpeq_epi8(bytes, byte_of[k]), v);
-        }
-        return masks;
-    }
-};
-
 // In two vectors of 32 bytes.
 template <std::size_t Kinds>
-struct WideKinds {
+struct KindsAt {
     __m256i blank;
     __m256i byte_of[Kinds];
 
-    MIRELO_AVX2_BMI2 explicit WideKinds(unsigned char blank_byte) {
+    MIRELO_AVX2 explicit KindsAt(unsigned char blank_byte) {
         blank = _mm256_set1_epi8(static_cast<char>(blank_byte));
         for (std::size_t k = 0; k < Kinds; ++k) byte_of[k] = _mm256_set1_epi8(char(0x80 + k));
     }
-    MIRELO_AVX2_BMI2 static std::uint64_t bits(__m256i low, __m256i high) {
+    MIRELO_AVX2 static std::uint64_t bits(__m256i low, __m256i high) {
         return std::uint64_t(std::uint32_t(_mm256_movemask_epi8(high))) << 32 |
                std::uint32_t(_mm256_movemask_epi8(low));
     }
-    MIRELO_AVX2_BMI2 KindMasks<Kinds> operator()(const unsigned char* p) const {
+    MIRELO_AVX2 KindMasks<Kinds> operator()(const unsigned char* p) const {
         const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
         const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
         KindMasks<Kinds> masks;
@@ -226,10 +189,28 @@ bool is_surrogate(std::uint64_t value) {
 
 }  // namespace
 
-template <bool Fast, std::size_t Kinds, typename KindsAt>
-MIRELO_INLINE std::size_t RunGroups::read_with(const KindsAt& kinds_at, const unsigned char*& from,
-                                               const unsigned char* end, CodePoint* read,
-                                               std::size_t most) const {
+// Per kind, where its digits stand among the group's, moved so that the last
+// digit has place 0 of kMostPlaces; each half of the places is weighed by a
+// table of the kind's digit.
+template <std::size_t Kinds>
+MIRELO_AVX2 MIRELO_INLINE std::uint64_t RunGroups::value_of(const std::uint64_t* of_kind,
+                                                            std::uint64_t digits,
+                                                            unsigned places) const {
+    std::uint64_t first = 0, second = 0;
+    for (std::size_t k = 0; k < Kinds; ++k) {
+        if (digit_of_[k] == 0) continue;
+        const std::uint64_t placed = _pext_u64(of_kind[k], digits) << (kMostPlaces - places);
+        first += halves_[k][placed & low_bits(kHalfPlaces)];
+        second += halves_[k][placed >> kHalfPlaces];
+    }
+    return first * ninth_power_ + second;
+}
+
+template <std::size_t Kinds>
+MIRELO_AVX2 std::size_t RunGroups::read_kinds(const unsigned char*& from, const unsigned char* end,
+                                              CodePoint* read, std::size_t most,
+                                              unsigned char blank_byte) const {
+    const KindsAt<Kinds> kinds_at(blank_byte);
     const unsigned char* p = from;
     std::size_t count = 0;
     while (end - p >= 64 && count < most) {
@@ -253,24 +234,7 @@ MIRELO_INLINE std::size_t RunGroups::read_with(const KindsAt& kinds_at, const un
         const std::uint64_t digits = ends | masks.of_kind[0];
         const unsigned places = popcount(digits);
         if (places > kMostPlaces) break;
-        std::uint64_t value = 0;
-        if constexpr (Fast) {
-            // Per kind, where its digits stand among the group's, moved so
-            // that the last digit has place 0 of kMostPlaces; each half of
-            // the places is weighed by a table of the kind's digit.
-            std::uint64_t first = 0, second = 0;
-            for (std::size_t k = 0; k < Kinds; ++k) {
-                if (digit_of_[k] == 0) continue;
-                const std::uint64_t placed = gathered(masks.of_kind[k], digits)
-                                             << (kMostPlaces - places);
-                first += halves_[k][placed & low_bits(kHalfPlaces)];
-                second += halves_[k][placed >> kHalfPlaces];
-            }
-            value = first * ninth_power_ + second;
-        } else {
-            for (std::uint64_t rest = digits; rest != 0; rest &= rest - 1)
-                value = value * base_ + digit_of_[p[lowest_bit(rest)] - 0x80];
-        }
+        const std::uint64_t value = value_of<Kinds>(masks.of_kind, digits, places);
         if (value > kMaxCodePoint) break;
         read[count] = CodePoint(value);
         count += std::size_t(length != 0);
@@ -280,25 +244,7 @@ MIRELO_INLINE std::size_t RunGroups::read_with(const KindsAt& kinds_at, const un
     return count;
 }
 
-template <std::size_t Kinds>
-MIRELO_AVX2_BMI2 std::size_t RunGroups::read_fast(const unsigned char*& from,
-                                                  const unsigned char* end, CodePoint* read,
-                                                  std::size_t most,
-                                                  unsigned char blank_byte) const {
-    const WideKinds<Kinds> kinds(blank_byte);
-    return read_with<true, Kinds>(kinds, from, end, read, most);
-}
-
-template <std::size_t Kinds>
-std::size_t RunGroups::read_kinds(const unsigned char*& from, const unsigned char* end,
-                                  CodePoint* read, std::size_t most,
-                                  unsigned char blank_byte) const {
-    if (fast_) return read_fast<Kinds>(from, end, read, most, blank_byte);
-    const NarrowKinds<Kinds> kinds(blank_byte);
-    return read_with<false, Kinds>(kinds, from, end, read, most);
-}
-
-// The rules of read_with, 64 characters at a time: a terminator takes the
+// The rules of read_kinds, 64 characters at a time: a terminator takes the
 // run characters before it (from the next word too), every other run
 // character is a digit of its own, and a taken character that is no run
 // character stops the reading before its group. The planes begin at a
@@ -306,9 +252,9 @@ std::size_t RunGroups::read_kinds(const unsigned char*& from, const unsigned cha
 // The groups' blanks then come from the blank plane alone, so that finding
 // the next group does not wait on reading this one.
 template <std::size_t Kinds>
-MIRELO_AVX2_BMI2 std::size_t RunGroups::read_planes_of(Planes& planes, std::size_t characters,
-                                                       CodePoint* read, std::size_t most,
-                                                       std::size_t& passed) const {
+MIRELO_AVX2 std::size_t RunGroups::read_planes_of(Planes& planes, std::size_t characters,
+                                                  CodePoint* read, std::size_t most,
+                                                  std::size_t& passed) const {
     const std::size_t words = characters / 64 + 1;
     std::size_t stop = characters;  // the first character no group may hold
     for (std::size_t w = 0; w < words; ++w) {
@@ -344,15 +290,9 @@ MIRELO_AVX2_BMI2 std::size_t RunGroups::read_planes_of(Planes& planes, std::size
         const std::uint64_t digits = _bzhi_u64(window(planes.digits, at), unsigned(blank - at));
         const unsigned places = popcount(digits);
         if (places > kMostPlaces) break;
-        std::uint64_t first = 0, second = 0;
-        for (std::size_t k = 0; k < Kinds; ++k) {
-            if (digit_of_[k] == 0) continue;
-            const std::uint64_t placed = gathered(window(planes.of_kind[k], at), digits)
-                                         << (kMostPlaces - places);
-            first += halves_[k][placed & low_bits(kHalfPlaces)];
-            second += halves_[k][placed >> kHalfPlaces];
-        }
-        const std::uint64_t value = first * ninth_power_ + second;
+        std::uint64_t of_kind[Kinds];
+        for (std::size_t k = 0; k < Kinds; ++k) of_kind[k] = window(planes.of_kind[k], at);
+        const std::uint64_t value = value_of<Kinds>(of_kind, digits, places);
         if (value > kMaxCodePoint || is_surrogate(value)) break;
         read[count] = CodePoint(value);
         count += std::size_t(blank != at);
@@ -378,7 +318,7 @@ std::size_t RunGroups::read(const unsigned char*& from, const unsigned char* end
 std::size_t RunGroups::read_planes(Planes& planes, std::size_t characters, CodePoint* read,
                                    std::size_t most, std::size_t& passed) const {
     passed = 0;
-    if (!fast_) return 0;
+    if (!usable_) return 0;
     switch (characters_.size()) {
         case 2:
             return read_planes_of<2>(planes, characters, read, most, passed);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/replace_chain.hpp"
+#include "engine/route.hpp"
 
 namespace engine {
 
@@ -24,12 +25,8 @@ class RunGroups {
     // the run character and a terminator, each to one digit; after them one
     // pass of the run character alone to a digit; and passes of the blank
     // alone to whitespace. What follows a blank never completes a match
-    // begun before it.
-    // The fastest way the processor has (AVX2 and a PEXT of its own), or, to
-    // compare them, SSE2 and a step per digit.
-    enum class Way { fastest, plain };
-    RunGroups(const std::vector<Pass>& passes, std::int64_t base, CodePoint blank,
-              Way way = Way::fastest);
+    // begun before it. Only on the avx2 route.
+    RunGroups(const std::vector<Pass>& passes, std::int64_t base, CodePoint blank, Route route);
     RunGroups() = default;  // not usable
 
     bool usable() const { return usable_; }
@@ -61,8 +58,6 @@ class RunGroups {
         std::uint64_t* of_kind[1 + kMostTerminators];
         std::uint64_t* digits;
     };
-    // Whether read_planes reads: it needs the fastest way.
-    bool reads_planes() const { return usable_ && fast_; }
     // As read(), from the start of planes that begin with a group, and
     // stopping also before a group whose number is a surrogate or of more
     // than 57 characters. Sets `passed` to the characters passed over. The
@@ -72,14 +67,10 @@ class RunGroups {
 
   private:
     bool recognise(const std::vector<Pass>& passes, std::int64_t base, CodePoint blank);
-    // Fast: vectors of 32 bytes, and each group's number from PEXT and
-    // tables instead of a step per digit.
-    template <bool Fast, std::size_t Kinds, typename KindsAt>
-    std::size_t read_with(const KindsAt& kinds_at, const unsigned char*& from,
-                          const unsigned char* end, CodePoint* read, std::size_t most) const;
+    // A group's number from PEXT and tables, instead of a step per digit.
     template <std::size_t Kinds>
-    std::size_t read_fast(const unsigned char*& from, const unsigned char* end, CodePoint* read,
-                          std::size_t most, unsigned char blank_byte) const;
+    std::uint64_t value_of(const std::uint64_t* of_kind, std::uint64_t digits,
+                           unsigned places) const;
     template <std::size_t Kinds>
     std::size_t read_planes_of(Planes& planes, std::size_t characters, CodePoint* read,
                                std::size_t most, std::size_t& passed) const;
@@ -97,7 +88,6 @@ class RunGroups {
     static constexpr unsigned kHalfPlaces = kMostPlaces / 2;
     std::uint32_t halves_[1 + kMostTerminators][1u << kHalfPlaces] = {};
     std::uint64_t ninth_power_ = 0;
-    bool fast_ = false;  // AVX2 and a PEXT of its own
     bool usable_ = false;
 };
 

@@ -4,7 +4,7 @@
 #include <type_traits>
 
 #include "engine/bits.hpp"
-#include "engine/cpu_features.hpp"
+#include "engine/target_attributes.hpp"
 
 #ifdef MIRELO_X86
 #include <immintrin.h>
@@ -52,10 +52,10 @@ void fill_weights(TokenVectors::Tables& t, unsigned base) {
 
 }  // namespace
 
-TokenVectors::TokenVectors(const std::vector<std::string>& digits, unsigned char blank, Width width)
-    : blank_(blank), wide_(width == Width::widest && processor_has_avx2()) {
+TokenVectors::TokenVectors(const std::vector<std::string>& digits, unsigned char blank, Route route)
+    : blank_(blank) {
     const unsigned base = unsigned(digits.size());
-    if (!processor_has_ssse3() || (base != 2 && base != 3)) return;
+    if (route < Route::ssse3 || (base != 2 && base != 3)) return;
     const std::size_t length = digits[0].size();
     const unsigned most = most_tokens(base);
     vectors_ = (most * length + 1 + 15) / 16;
@@ -98,9 +98,6 @@ namespace {
 MIRELO_SSSE3 __m128i load(const void* p) {
     return _mm_loadu_si128(static_cast<const __m128i*>(p));
 }
-MIRELO_AVX2 __m256i load_wide(const void* p) {
-    return _mm256_loadu_si256(static_cast<const __m256i*>(p));
-}
 MIRELO_SSSE3 __m128i load_aligned(const void* p) {
     return _mm_load_si128(static_cast<const __m128i*>(p));
 }
@@ -120,16 +117,6 @@ MIRELO_SSSE3 WindowMask mask_of(const __m128i* equal) {
     }
     return mask;
 }
-template <std::size_t Vectors>
-MIRELO_AVX2 WindowMask mask_of(const __m256i* equal) {
-    WindowMask mask;
-    for (std::size_t j = 0; j < Vectors; ++j) {
-        const std::uint64_t bits = unsigned(_mm256_movemask_epi8(equal[j]));
-        (j < 2 ? mask.low : mask.high) |= bits << (32 * (j % 2));
-    }
-    return mask;
-}
-
 // Where the first set bit is, without a branch on which half holds it; 127
 // for none, which lies past every window.
 unsigned first_of(const WindowMask& mask) {
@@ -301,54 +288,6 @@ MIRELO_SSSE3 std::size_t read_windows(const TokenVectors::Tables& t, unsigned ch
     return at.finish(from, tokens_read, groups_read);
 }
 
-// The same in vectors of 32 bytes: each holds two of the window's rows, and
-// the digits gathered in its two halves are joined.
-template <std::size_t Vectors>
-MIRELO_AVX2 std::size_t read_wide_windows(const TokenVectors::Tables& t, unsigned char blank_byte,
-                                          bool high_half, const unsigned char*& from,
-                                          const unsigned char* end, CodePoint* read,
-                                          std::size_t most, std::uint64_t& tokens_read,
-                                          std::uint64_t& groups_read) {
-    constexpr std::size_t kWide = (Vectors + 1) / 2;
-    const __m128i half = _mm_set1_epi8(0x0F);
-    const __m128i digit_of_half = load_aligned(t.digit_of_half);
-    const __m128i first_byte_of = load_aligned(t.first_byte_of);
-    const __m256i token_bytes = _mm256_broadcastsi128_si256(load_aligned(t.token_bytes));
-    Progress at{from, read};
-    GroupEnds<Vectors> ends(from, end, _mm_set1_epi8(static_cast<char>(blank_byte)));
-    while (std::size_t(end - at.p) >= 32 * kWide && at.count < most) {
-        const unsigned length = ends.length_at(at.p, 16 * Vectors);
-        if (length >= 16 * Vectors) break;
-        const unsigned count_of_tokens = t.tokens_in[length];
-        if (count_of_tokens == TokenVectors::kNone) break;
-        __m256i window[kWide];
-        for (std::size_t j = 0; j < kWide; ++j) window[j] = load_wide(at.p + 32 * j);
-
-        __m256i gathered = _mm256_shuffle_epi8(window[0], load_wide(t.gather[0]));
-        for (std::size_t j = 1; j < kWide; ++j)
-            gathered = _mm256_or_si256(gathered,
-                                       _mm256_shuffle_epi8(window[j], load_wide(t.gather[2 * j])));
-        __m128i telling =
-            _mm_or_si128(_mm256_castsi256_si128(gathered), _mm256_extracti128_si256(gathered, 1));
-        if (high_half) telling = _mm_srli_epi16(telling, 4);
-        const __m128i digits = _mm_shuffle_epi8(digit_of_half, _mm_and_si128(telling, half));
-
-        const __m256i starts = _mm256_broadcastsi128_si256(_mm_shuffle_epi8(first_byte_of, digits));
-        __m256i same[kWide];
-        for (std::size_t j = 0; j < kWide; ++j) {
-            const __m256i at =
-                _mm256_add_epi8(_mm256_shuffle_epi8(starts, load_wide(t.token_of_byte[2 * j])),
-                                load_wide(t.place_in_token[2 * j]));
-            same[j] = _mm256_cmpeq_epi8(_mm256_shuffle_epi8(token_bytes, at), window[j]);
-        }
-        if (!all_of_first(mask_of<kWide>(same), length)) break;
-
-        if (!at.take(digits, count_of_tokens, length, t)) break;
-        ends.next();
-    }
-    return at.finish(from, tokens_read, groups_read);
-}
-
 }  // namespace
 
 std::size_t TokenVectors::read(const unsigned char*& from, const unsigned char* end,
@@ -357,16 +296,12 @@ std::size_t TokenVectors::read(const unsigned char*& from, const unsigned char* 
     using Reader = std::size_t (*)(const Tables&, unsigned char, bool, const unsigned char*&,
                                    const unsigned char*, CodePoint*, std::size_t, std::uint64_t&,
                                    std::uint64_t&);
-    static const Reader narrow[kMostVectors] = {
+    static const Reader readers[kMostVectors] = {
         read_windows<1>, read_windows<2>, read_windows<3>, read_windows<4>,
         read_windows<5>, read_windows<6>, read_windows<7>,
     };
-    static const Reader wide[kMostVectors] = {
-        read_wide_windows<1>, read_wide_windows<2>, read_wide_windows<3>, read_wide_windows<4>,
-        read_wide_windows<5>, read_wide_windows<6>, read_wide_windows<7>,
-    };
-    return (wide_ ? wide : narrow)[vectors_ - 1](tables_, blank_, high_half_, from, end, read, most,
-                                                 tokens, groups);
+    return readers[vectors_ - 1](tables_, blank_, high_half_, from, end, read, most, tokens,
+                                 groups);
 }
 
 #else

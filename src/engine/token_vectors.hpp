@@ -1,9 +1,8 @@
 // Groups of short digit tokens in base 2 or 3, each ended by a one-byte
-// blank, as pigeon and monkey language write them: on x86 processors with
-// SSSE3 (or AVX2, in vectors twice as wide), a group's bytes are read at
-// once. Its tokens' digits are gathered into one vector and weighed by their
-// places, and the tokens they stand for are rebuilt from them and compared
-// with the bytes, without a branch per token.
+// blank, as pigeon and monkey language write them: with SSSE3, a group's
+// bytes are read at once. Its tokens' digits are gathered into one vector and
+// weighed by their places, and the tokens they stand for are rebuilt from them
+// and compared with the bytes, without a branch per token.
 #pragma once
 
 #include <cstddef>
@@ -11,22 +10,19 @@
 #include <string>
 #include <vector>
 
+#include "engine/route.hpp"
 #include "engine/text.hpp"
 
 namespace engine {
 
 class TokenVectors {
   public:
-    // The widest vectors the processor has, or, to compare them, SSSE3's.
-    enum class Width { widest, narrow };
-
     // `digits[d]` is the token of digit d, all of one length; every group
     // that reads as these tokens and the blank must mean its number. Usable
-    // where the processor has SSSE3, the base is 2 or 3, a group of the most
+    // on the ssse3 route and above, where the base is 2 or 3, a group of the most
     // tokens and its blank fit in kMostVectors vectors, and one half of one
     // byte tells the tokens apart.
-    TokenVectors(const std::vector<std::string>& digits, unsigned char blank,
-                 Width width = Width::widest);
+    TokenVectors(const std::vector<std::string>& digits, unsigned char blank, Route route);
     TokenVectors() = default;  // not usable
 
     bool usable() const { return usable_; }
@@ -74,7 +70,6 @@ class TokenVectors {
     std::size_t vectors_ = 0;  // in the window
     unsigned char blank_ = 0;
     bool high_half_ = false;
-    bool wide_ = false;  // AVX2
     bool usable_ = false;
 };
 

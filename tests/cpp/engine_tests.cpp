@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "checks.hpp"
-#include "engine/cpu_features.hpp"
 #include "engine/decoder.hpp"
 #include "engine/encoder.hpp"
 #include "engine/engine_cache.hpp"
 #include "engine/narrow_groups.hpp"
+#include "engine/route.hpp"
 #include "engine/run_groups.hpp"
 #include "engine/token_alphabet.hpp"
 #include "engine/utf8.hpp"
@@ -561,7 +561,6 @@ Text syllable_text(std::mt19937_64& random, const std::vector<Pass>& passes, std
 bool blocks_agree(const std::vector<Pass>& passes, unsigned base, unsigned long long seeds,
                   const engine::NarrowGroups& groups) {
     engine::Decoder decoder(base, passes);
-    const engine::NarrowGroups plain(passes, base, engine::NarrowGroups::Way::plain);
     bool agree = true;
     for (unsigned long long seed = 0; seed < seeds; ++seed) {
         std::mt19937_64 random(seed);
@@ -572,16 +571,14 @@ bool blocks_agree(const std::vector<Pass>& passes, unsigned base, unsigned long 
             decode_in_blocks<std::uint16_t>(decoder, nullptr, input, piece, expected);
         const bool bytes =
             std::all_of(input.begin(), input.end(), [](CodePoint c) { return c <= 0xFF; });
-        for (const engine::NarrowGroups* way : {&groups, &plain}) {
-            agree = agree &&
-                    decode_in_blocks<std::uint16_t>(decoder, way, input, piece, got) == readable &&
-                    got == expected;
-            if (bytes)
-                agree =
-                    agree &&
-                    decode_in_blocks<std::uint8_t>(decoder, way, input, piece, got) == readable &&
-                    got == expected;
-        }
+        agree = agree &&
+                decode_in_blocks<std::uint16_t>(decoder, &groups, input, piece, got) == readable &&
+                got == expected;
+        if (bytes)
+            agree =
+                agree &&
+                decode_in_blocks<std::uint8_t>(decoder, &groups, input, piece, got) == readable &&
+                got == expected;
     }
     return agree;
 }
@@ -595,47 +592,12 @@ void narrow_blocks_read_what_the_decoder_reads() {
         cat_decoding,
     };
     const unsigned bases[] = {2, 3, 2, 3, 3};
-#ifdef MIRELO_SSE2
-    const bool runs_readable = true;
-#else
-    const bool runs_readable = false;
-#endif
     for (std::size_t a = 0; a < alphabets.size(); ++a) {
-        const engine::NarrowGroups groups(alphabets[a], bases[a]);
-        check(groups.usable() == (a == 4 ? runs_readable : engine::processor_has_ssse3()),
-              "read in blocks", a);
+        const engine::NarrowGroups groups(alphabets[a], bases[a], engine::best_route());
+        check(groups.usable() == (engine::best_route() == engine::Route::avx2), "read in blocks",
+              a);
         check(blocks_agree(alphabets[a], bases[a], 30, groups), "blocks agree", a);
     }
-}
-
-// The run reader's two ways on narrowed bytes: the same characters, stopping
-// at the same byte.
-bool both_ways_read_alike(const std::vector<Pass>& passes, unsigned base, std::mt19937_64& random) {
-    const engine::RunGroups fastest(passes, base, U' ');
-    const engine::RunGroups plain(passes, base, U' ', engine::RunGroups::Way::plain);
-    if (!fastest.usable()) return !plain.usable();
-    const std::vector<CodePoint>& characters = fastest.characters();
-    std::vector<unsigned char> bytes;
-    for (const CodePoint c : syllable_text(random, passes, 400)) {
-        const auto at = std::find(characters.begin(), characters.end(), c);
-        bytes.push_back(c == U' ' ? ' '
-                        : at != characters.end()
-                            ? static_cast<unsigned char>(0x80 + (at - characters.begin()))
-                            : 0xFF);
-    }
-    bytes.resize(bytes.size() + 64, 0xFF);
-    for (std::size_t at = 0; at < bytes.size();) {
-        CodePoint fast_read[64], plain_read[64];
-        const unsigned char *fast_from = bytes.data() + at, *plain_from = fast_from;
-        const std::size_t most = 1 + random() % 64;
-        const std::size_t count =
-            fastest.read(fast_from, bytes.data() + bytes.size(), fast_read, most, ' ');
-        if (plain.read(plain_from, bytes.data() + bytes.size(), plain_read, most, ' ') != count ||
-            plain_from != fast_from || !std::equal(fast_read, fast_read + count, plain_read))
-            return false;
-        at = std::size_t(fast_from - bytes.data()) + 1;
-    }
-    return true;
 }
 
 // Runs of one character ended by terminators, in any order and base, now and
@@ -655,15 +617,44 @@ void random_runs_read_what_the_decoder_reads() {
         if (random() % 4 == 0) passes.push_back({U" ", U" "});
         if (random() % 8 == 0) passes.push_back({U"a ", U"1"});
         if (random() % 5 == 0) std::swap(passes.front(), passes.back());
-        const engine::NarrowGroups groups(passes, base);
+        const engine::NarrowGroups groups(passes, base, engine::best_route());
         usable += groups.usable();
         check(blocks_agree(passes, base, 3, groups), "random runs agree", seed);
-        check(both_ways_read_alike(passes, base, random), "both ways read alike", seed);
     }
-    check(usable > 100, "most random runs are read in blocks");
+    check(usable > 100 || engine::best_route() != engine::Route::avx2,
+          "most random runs are read in blocks");
+}
+
+// MIRELO_KERNEL's values: the best route for nothing, empty or "best"; a
+// route by its name where the processor runs it; anything else refused.
+void routes_are_chosen_by_name() {
+    using engine::Route;
+    std::string error;
+    for (const char* best : {static_cast<const char*>(nullptr), "", "best"}) {
+        Route route = Route::plain;
+        check(engine::route_named(best, route, error) && route == engine::best_route(),
+              "the best route by default");
+    }
+    check(engine::route_runs_here(Route::plain), "plain runs everywhere");
+    for (Route want : {Route::plain, Route::sse2, Route::ssse3, Route::avx2}) {
+        Route route = Route::plain;
+        error.clear();
+        const bool named = engine::route_named(engine::route_name(want), route, error);
+        check(named == engine::route_runs_here(want) && (!named || route == want),
+              "a route by its name", unsigned(want));
+        check(named || error.find("cannot run") != std::string::npos, "why not", unsigned(want));
+        check(want <= engine::best_route() || !engine::route_runs_here(want) || want == Route::avx2,
+              "the best route includes the others", unsigned(want));
+    }
+    Route route = Route::plain;
+    check(
+        !engine::route_named("AVX2", route, error) &&
+            error == "MIRELO_KERNEL=AVX2: unknown route (choose plain, sse2, ssse3, avx2 or best)",
+        "unknown names are refused");
 }
 
 int main() {
+    routes_are_chosen_by_name();
     worked_examples();
     whitespace_is_the_interpreters();
     random_alphabets_match_whole_text_passes();

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "checks.hpp"
-#include "engine/cpu_features.hpp"
+#include "engine/route.hpp"
 #include "engine/token_vectors.hpp"
 
 namespace {
@@ -91,38 +91,38 @@ std::string random_text(std::mt19937_64& random, const Language& language) {
     return text + std::string(256, 'x');
 }
 
-void both_widths_read_what_the_tokens_say() {
+void vectors_read_what_the_tokens_say() {
     const Language pigeon{{"\xE5\x92\x95", "\xE9\xB8\xBD", "\xE5\x93\xA9"}, 15};
     const Language monkey{{"\xE5\x94\xA7\xE5\x94\xA7", "\xE5\x90\xB1\xE5\x90\xB1"}, 16};
     for (const Language* language : {&pigeon, &monkey}) {
-        const engine::TokenVectors narrow(language->digits, ' ',
-                                          engine::TokenVectors::Width::narrow);
-        const engine::TokenVectors wide(language->digits, ' ');
-        check(narrow.usable() == engine::processor_has_ssse3(), "usable with SSSE3");
-        if (!narrow.usable()) continue;
+        const engine::TokenVectors vectors(language->digits, ' ', engine::best_route());
+        check(vectors.usable() == (engine::best_route() >= engine::Route::ssse3),
+              "usable with SSSE3");
+        if (!vectors.usable()) continue;
         std::mt19937_64 random(language->digits[0].size());
         for (unsigned long long seed = 0; seed < 3000; ++seed) {
             const std::string text = random_text(random, *language);
             const std::size_t most = seed % 3 == 0 ? 1 + random() % 8 : 256;
             const Reading expected = plain_reading(text, *language, most);
-            check(same(vector_reading(text, narrow, most), expected), "16-byte vectors", seed);
-            check(same(vector_reading(text, wide, most), expected), "widest vectors", seed);
+            check(same(vector_reading(text, vectors, most), expected), "16-byte vectors", seed);
         }
     }
 }
 
 void tokens_that_no_half_byte_tells_apart_are_refused() {
     // The same last byte, and halves that repeat between the other bytes.
-    const engine::TokenVectors vectors({"\x41\x41", "\x14\x41", "\x11\x41"}, ' ');
+    const engine::Route route = engine::best_route();
+    const engine::TokenVectors vectors({"\x41\x41", "\x14\x41", "\x11\x41"}, ' ', route);
     check(!vectors.usable(), "no telling half-byte");
-    check(!engine::TokenVectors({"ab", "cd", "ef", "gh"}, ' ').usable(), "base 4");
-    check(!engine::TokenVectors({"abcdefgh", "bcdefghi"}, ' ').usable(), "too long for a window");
+    check(!engine::TokenVectors({"ab", "cd", "ef", "gh"}, ' ', route).usable(), "base 4");
+    check(!engine::TokenVectors({"abcdefgh", "bcdefghi"}, ' ', route).usable(),
+          "too long for a window");
 }
 
 }  // namespace
 
 int main() {
-    both_widths_read_what_the_tokens_say();
+    vectors_read_what_the_tokens_say();
     tokens_that_no_half_byte_tells_apart_are_refused();
     return checks::exit_status();
 }

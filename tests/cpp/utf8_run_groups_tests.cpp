@@ -13,7 +13,7 @@
 #include "cli/utf8_input.hpp"
 #include "cli/utf8_output.hpp"
 #include "cli/utf8_run_groups.hpp"
-#include "engine/cpu_features.hpp"
+#include "engine/route.hpp"
 
 namespace {
 
@@ -94,9 +94,9 @@ std::u32string random_text(std::mt19937_64& random) {
 }
 
 void bytes_decode_as_the_characters_do() {
-    const cli::Utf8RunGroups runs(cat_decoding(), ' ');
-    check(runs.usable() == (engine::processor_has_avx2() && engine::processor_has_fast_pext()),
-          "read through planes where the processor can");
+    const cli::Utf8RunGroups runs(cat_decoding(), ' ', engine::best_route());
+    check(runs.usable() == (engine::best_route() == engine::Route::avx2),
+          "read through planes on the avx2 route");
     std::mt19937_64 random(20261209);
     for (unsigned k = 0; k < 400; ++k) {
         const std::u32string text = random_text(random);
