@@ -1,4 +1,4 @@
-#include "cli/detection.hpp"
+#include "detection.hpp"
 
 #include <cstring>
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/translation.hpp"
-#include "cli/utf8_output.hpp"
+#include "translation.hpp"
+#include "utf8_output.hpp"
 
 namespace cli {
 

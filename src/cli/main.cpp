@@ -2,8 +2,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/run.hpp"
 #include "platform/system_io.hpp"
+#include "run.hpp"
 
 int main(int argc, char** argv) {
     std::vector<std::string> arguments = platform::system_io::utf8_arguments(argc, argv);

@@ -1,4 +1,4 @@
-#include "cli/options.hpp"
+#include "options.hpp"
 
 #include <cctype>
 #include <cstdlib>

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "requests/languages.hpp"
+#include "languages/languages.hpp"
 
 namespace cli {
 

@@ -1,14 +1,14 @@
-#include "cli/parallel_translation.hpp"
+#include "parallel_translation.hpp"
 
 #include <algorithm>
 #include <cstring>
 #include <system_error>
 #include <thread>
 
-#include "cli/utf8_output.hpp"
+#include "languages/alphabet.hpp"
 #include "platform/file_view.hpp"
 #include "platform/system_io.hpp"
-#include "requests/language_passes.hpp"
+#include "utf8_output.hpp"
 
 namespace cli {
 

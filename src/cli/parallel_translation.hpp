@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "cli/piece_work.hpp"
-#include "cli/text_cuts.hpp"
-#include "requests/languages.hpp"
+#include "languages/languages.hpp"
+#include "piece_work.hpp"
+#include "text_cuts.hpp"
 
 namespace cli {
 

@@ -1,4 +1,4 @@
-#include "cli/piece_work.hpp"
+#include "piece_work.hpp"
 
 namespace cli {
 

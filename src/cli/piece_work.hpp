@@ -7,10 +7,10 @@
 #include <cstdint>
 #include <string>
 
-#include "cli/translation.hpp"
-#include "cli/utf8_input.hpp"
-#include "cli/utf8_output.hpp"
-#include "requests/languages.hpp"
+#include "languages/languages.hpp"
+#include "translation.hpp"
+#include "utf8_input.hpp"
+#include "utf8_output.hpp"
 
 namespace cli {
 

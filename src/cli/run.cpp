@@ -1,18 +1,18 @@
-#include "cli/run.hpp"
+#include "run.hpp"
 
 #include <cstdlib>
 #include <memory>
 
-#include "cli/detection.hpp"
-#include "cli/options.hpp"
-#include "cli/parallel_translation.hpp"
-#include "cli/translation.hpp"
-#include "cli/usage.hpp"
-#include "cli/utf8_input.hpp"
-#include "cli/utf8_output.hpp"
-#include "engine/route.hpp"
+#include "detection.hpp"
+#include "engine/kernels/route.hpp"
+#include "options.hpp"
+#include "parallel_translation.hpp"
 #include "platform/file_view.hpp"
 #include "platform/system_io.hpp"
+#include "translation.hpp"
+#include "usage.hpp"
+#include "utf8_input.hpp"
+#include "utf8_output.hpp"
 
 namespace cli {
 

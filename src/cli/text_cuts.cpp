@@ -1,4 +1,4 @@
-#include "cli/text_cuts.hpp"
+#include "text_cuts.hpp"
 
 #include <algorithm>
 

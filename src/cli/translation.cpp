@@ -1,8 +1,8 @@
-#include "cli/translation.hpp"
+#include "translation.hpp"
 
 #include <cstdio>
 
-#include "requests/language_passes.hpp"
+#include "languages/alphabet.hpp"
 
 namespace cli {
 
@@ -39,13 +39,13 @@ std::string code_point_text(engine::CodePoint c) {
     return text;
 }
 
-std::string problem_text(GroupProblem problem, const languages::Row& row) {
+std::string problem_text(engine::GroupProblem problem, const languages::Row& row) {
     switch (problem) {
-        case GroupProblem::too_many_digits:
-            return "has more than " + std::to_string(kMaxDigitsOfOtherBases) + " digits";
-        case GroupProblem::negative:
+        case engine::GroupProblem::too_many_digits:
+            return "has more than " + std::to_string(engine::kMaxDigitsOfOtherBases) + " digits";
+        case engine::GroupProblem::negative:
             return "is a negative number";
-        case GroupProblem::too_large:
+        case engine::GroupProblem::too_large:
             return "is a number above " + code_point_text(engine::kMaxCodePoint);
         default:
             return "is not a number in base " + std::to_string(row.size - 1);
@@ -86,8 +86,8 @@ DecodingStream::DecodingStream(const languages::Row& row, engine::Route route)
       decoder_(decoder_of(row)),
       reader_(unsigned(row.size - 1), decoder_, failure_),
       binary_(decoder_, blank_, route),
-      tokens_(row, blank_, route),
-      runs_(row, blank_, route) {
+      tokens_(languages::alphabet_of(row).passes, row.size - 1, blank_, route),
+      runs_(languages::alphabet_of(row).passes, row.size - 1, blank_, route) {
     decoder_.spill_long_groups(&reader_);
     decoder_.refuse_surrogates();
 }

@@ -6,16 +6,16 @@
 #include <cstring>
 #include <string>
 
-#include "cli/binary_groups.hpp"
-#include "cli/group_reader.hpp"
-#include "cli/token_groups.hpp"
-#include "cli/utf8_input.hpp"
-#include "cli/utf8_output.hpp"
-#include "cli/utf8_run_groups.hpp"
 #include "engine/decoder.hpp"
 #include "engine/encoder.hpp"
-#include "engine/route.hpp"
-#include "requests/languages.hpp"
+#include "engine/group_reader.hpp"
+#include "engine/kernels/binary_groups.hpp"
+#include "engine/kernels/route.hpp"
+#include "engine/kernels/token_groups.hpp"
+#include "engine/kernels/utf8_run_groups.hpp"
+#include "languages/languages.hpp"
+#include "utf8_input.hpp"
+#include "utf8_output.hpp"
 
 namespace cli {
 
@@ -23,7 +23,7 @@ namespace cli {
 struct DecodeFailure {
     enum class Kind { none, unreadable_group, lone_surrogate, too_large } kind = Kind::none;
     std::uint64_t position = 0;  // character offset where the group began
-    GroupProblem problem = GroupProblem::none;
+    engine::GroupProblem problem = engine::GroupProblem::none;
     engine::CodePoint surrogate = 0;
 };
 
@@ -147,7 +147,7 @@ class DecodingStream {
     struct Reader final : engine::Decoder::GroupSpill {
         Reader(unsigned base, const engine::Decoder& decoder, DecodeFailure& failure)
             : group(base), decoder(decoder), failure(failure) {}
-        GroupReader group;
+        engine::GroupReader group;
         const engine::Decoder& decoder;
         DecodeFailure& failure;
         void spill(const engine::Text& start) override {
@@ -156,9 +156,9 @@ class DecodingStream {
         bool operator()(const engine::Text& rest, Characters& characters) {
             if (failure.kind != DecodeFailure::Kind::none) return false;
             for (engine::CodePoint c : rest) group.take(c);
-            const GroupValue value = group.finish();
+            const engine::GroupValue value = group.finish();
             failure.position = decoder.group_position();
-            if (value.problem != GroupProblem::none) {
+            if (value.problem != engine::GroupProblem::none) {
                 failure.kind = DecodeFailure::Kind::unreadable_group;
                 failure.problem = value.problem;
                 return false;
@@ -187,10 +187,10 @@ class DecodingStream {
     // or as runs. False when not a byte could be taken.
     bool take_whole_groups(const unsigned char*& p, const unsigned char* end, Utf8Input& utf8,
                            Utf8Output& out) {
-        static_assert(BinaryGroups::kMostRead == TokenGroups::kMostRead &&
-                          BinaryGroups::kMostRead == Utf8RunGroups::kMostRead,
+        static_assert(engine::BinaryGroups::kMostRead == engine::TokenGroups::kMostRead &&
+                          engine::BinaryGroups::kMostRead == engine::Utf8RunGroups::kMostRead,
                       "one buffer fits all");
-        engine::CodePoint read[BinaryGroups::kMostRead];
+        engine::CodePoint read[engine::BinaryGroups::kMostRead];
         const unsigned char* const start = p;
         for (;;) {
             const unsigned char* const from = p;
@@ -225,9 +225,9 @@ class DecodingStream {
     engine::Decoder decoder_;
     DecodeFailure failure_;
     Reader reader_;
-    BinaryGroups binary_;
-    TokenGroups tokens_;
-    Utf8RunGroups runs_;
+    engine::BinaryGroups binary_;
+    engine::TokenGroups tokens_;
+    engine::Utf8RunGroups runs_;
 };
 
 }  // namespace cli

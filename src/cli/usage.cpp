@@ -1,4 +1,4 @@
-#include "cli/usage.hpp"
+#include "usage.hpp"
 
 namespace cli {
 

@@ -1,4 +1,4 @@
-#include "cli/utf8_input.hpp"
+#include "utf8_input.hpp"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "cli/utf8_output.hpp"
+#include "utf8_output.hpp"
 
 #include <cstring>
 

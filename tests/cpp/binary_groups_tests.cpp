@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "checks.hpp"
-#include "cli/binary_groups.hpp"
 #include "engine/decoder.hpp"
-#include "engine/route.hpp"
+#include "engine/kernels/binary_groups.hpp"
+#include "engine/kernels/route.hpp"
 
 namespace {
 
@@ -27,13 +27,13 @@ struct Reading {
 };
 
 // Call after call, as a stream does, until a call reads nothing.
-Reading block_reading(const std::string& text, const cli::BinaryGroups& groups) {
+Reading block_reading(const std::string& text, const engine::BinaryGroups& groups) {
     Reading reading;
     const unsigned char* const start = reinterpret_cast<const unsigned char*>(text.data());
     const unsigned char* from = start;
     for (;;) {
         const unsigned char* const before = from;
-        char32_t read[cli::BinaryGroups::kMostRead];
+        char32_t read[engine::BinaryGroups::kMostRead];
         const std::size_t count = groups.read(from, start + text.size(), read, reading.passed);
         reading.characters.insert(reading.characters.end(), read, read + count);
         if (from == before) break;
@@ -83,7 +83,7 @@ std::string random_text(std::mt19937_64& random) {
 
 void blocks_read_what_the_groups_say() {
     engine::Decoder decoder = bubble_decoder();
-    const cli::BinaryGroups groups(decoder, '0', engine::best_route());
+    const engine::BinaryGroups groups(decoder, '0', engine::best_route());
     check(groups.usable() == (engine::best_route() >= engine::Route::sse2),
           "usable for bubble language");
     if (!groups.usable()) return;
@@ -103,7 +103,7 @@ void blocks_read_what_the_groups_say() {
 
 void clean_text_is_read_up_to_its_last_block() {
     engine::Decoder decoder = bubble_decoder();
-    const cli::BinaryGroups groups(decoder, '0', engine::best_route());
+    const engine::BinaryGroups groups(decoder, '0', engine::best_route());
     if (!groups.usable()) return;
     std::string text;
     std::vector<char32_t> characters;

@@ -12,9 +12,9 @@
 #include "engine/decoder.hpp"
 #include "engine/encoder.hpp"
 #include "engine/engine_cache.hpp"
-#include "engine/narrow_groups.hpp"
-#include "engine/route.hpp"
-#include "engine/run_groups.hpp"
+#include "engine/kernels/narrow_groups.hpp"
+#include "engine/kernels/route.hpp"
+#include "engine/kernels/run_groups.hpp"
 #include "engine/token_alphabet.hpp"
 #include "engine/utf8.hpp"
 

@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "checks.hpp"
-#include "cli/parallel_translation.hpp"
-#include "cli/translation.hpp"
-#include "cli/utf8_input.hpp"
-#include "cli/utf8_output.hpp"
+#include "parallel_translation.hpp"
 #include "platform/system_io.hpp"
+#include "translation.hpp"
+#include "utf8_input.hpp"
+#include "utf8_output.hpp"
 
 #ifdef _WIN32
 #include <fcntl.h>

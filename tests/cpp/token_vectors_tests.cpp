@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "checks.hpp"
-#include "engine/route.hpp"
-#include "engine/token_vectors.hpp"
+#include "engine/kernels/route.hpp"
+#include "engine/kernels/token_vectors.hpp"
 
 namespace {
 

@@ -9,11 +9,12 @@
 #include <vector>
 
 #include "checks.hpp"
-#include "cli/translation.hpp"
-#include "cli/utf8_input.hpp"
-#include "cli/utf8_output.hpp"
-#include "cli/utf8_run_groups.hpp"
-#include "engine/route.hpp"
+#include "engine/kernels/route.hpp"
+#include "engine/kernels/utf8_run_groups.hpp"
+#include "languages/alphabet.hpp"
+#include "translation.hpp"
+#include "utf8_input.hpp"
+#include "utf8_output.hpp"
 
 namespace {
 
@@ -94,7 +95,8 @@ std::u32string random_text(std::mt19937_64& random) {
 }
 
 void bytes_decode_as_the_characters_do() {
-    const cli::Utf8RunGroups runs(cat_decoding(), ' ', engine::best_route());
+    const languages::Alphabet cat = languages::alphabet_of(cat_decoding());
+    const engine::Utf8RunGroups runs(cat.passes, cat.base, ' ', engine::best_route());
     check(runs.usable() == (engine::best_route() == engine::Route::avx2),
           "read through planes on the avx2 route");
     std::mt19937_64 random(20261209);
