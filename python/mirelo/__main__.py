@@ -1,0 +1,3 @@
+from mirelo import main
+
+main()
