@@ -1,7 +1,8 @@
-// The route a process takes through the readers: which instruction sets its
-// fast readers may use. Each route includes those before it; plain uses no
-// vector instructions at all, and the readers it lacks leave their groups to
-// the decoder. The route is chosen once per process.
+// The route a process takes through the readers of whole groups: which
+// instruction sets they may use. Each route includes those before it. plain
+// is the decoder and the encoder alone, with no reader and no vector
+// instructions at all: the readers a route lacks leave their groups to the
+// decoder. The route is chosen once per process.
 #pragma once
 
 #include <cstdint>
