@@ -22,8 +22,8 @@ import sys
 import tempfile
 import time
 
-from bench_translation import LANGUAGES, mixed_text
-import plain_translation
+from bench.bench_translation import LANGUAGES, mixed_text
+from tests import plain_translation
 
 BLOCK = 4 << 20
 UNITS = {"K": 1 << 10, "M": 1 << 20, "G": 1 << 30}

@@ -26,8 +26,8 @@ import statistics
 import sys
 import time
 
-import live_module
-import plain_translation
+from bench import live_module
+from tests import plain_translation
 
 LANGUAGES = {
     "bubble": ((["O", "o", "0"], [1, 0, " "]), (["0", "O", "o"], [" ", 1, 0])),

@@ -3,12 +3,10 @@ screen (started here when none is set) and its main loop returns at once."""
 
 import atexit
 import os
-import sys
 import tempfile
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
-from headless_module import import_without_main_loop  # noqa: E402
-from virtual_display import start_xvfb  # noqa: E402
+from tools.headless_module import import_without_main_loop
+from tools.virtual_display import start_xvfb
 
 
 def load():

@@ -1,23 +1,20 @@
 """Coverage-guided fuzzing of the module's engine functions with atheris:
 changeover, Translation_smooth and Translation_disobey against the plain
-algorithm in bench/plain_translation.py, and a round trip through every
+algorithm in tests/plain_translation.py, and a round trip through every
 language. Each input must give the same result or the same kind of
 exception; a difference raises and atheris keeps the input.
 
-Run: python fuzz/fuzz_translation.py [atheris/libFuzzer options] [CORPUS]
+Run from the repository root: python -m fuzz.fuzz_translation [atheris/libFuzzer options] [CORPUS]
 (see tools/fuzz.sh). Needs a display for the module's window."""
 
-import os
 import sys
 
 import atheris
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
-from headless_module import import_without_main_loop  # noqa: E402
+from tools.headless_module import import_without_main_loop
 
 with atheris.instrument_imports():
-    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "bench"))
-    import plain_translation as reference
+    from tests import plain_translation as reference
 
 # The harness is instrumented too: its branches tell which kinds of input
 # (alphabet shapes, symbol collisions, exception kinds) have been reached.

@@ -3,18 +3,13 @@ the module with, outcomes that compare results and exception kinds alike,
 recorders for the names the engine calls, and the four languages."""
 
 import json
-import os
-import sys
 
 from hypothesis import HealthCheck, settings
 from hypothesis import strategies as st
 
 from conftest import run_python
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))),
-                                "bench"))
-
-import plain_translation as reference  # noqa: E402
+import plain_translation as reference
 
 # Replayable runs, small enough that the engine tests take seconds. The
 # `mirelo` fixture restores the namespace once per test, which is all these

@@ -36,7 +36,7 @@ for target in fuzz/fuzz_*.py; do
     mkdir -p "fuzz/corpus/$name"
     log="$(mktemp)"
     say "Fuzzing $name for $seconds s"
-    "${on_display[@]}" "$venv/bin/python" "$target" -max_total_time="$seconds" -timeout=20 \
+    "${on_display[@]}" "$venv/bin/python" -m "fuzz.$name" -max_total_time="$seconds" -timeout=20 \
         -rss_limit_mb=4096 -artifact_prefix=fuzz/crashes/ -print_final_stats=1 \
         "fuzz/corpus/$name" >"$log" 2>&1 || status=$?
     grep -E '^(Done|stat::number_of_executed_units|stat::peak_rss)' "$log" >&2 || true

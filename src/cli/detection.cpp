@@ -66,14 +66,14 @@ std::string Detection::failure_text() const {
         for (const Candidate& candidate : candidates_) {
             if (!candidate.alive) continue;
             names += names.empty() ? "" : ", ";
-            names += language_name(candidate.stream->row());
+            names += candidate.stream->name();
         }
         return "the text reads in more than one language, with different results: " + names;
     }
     std::string text = "the text is in none of the four languages:";
     for (const Candidate& candidate : candidates_) {
-        text += "\n  " + language_name(candidate.stream->row()) + ": " +
-                describe(candidate.stream->failure(), candidate.stream->row());
+        text += "\n  " + candidate.stream->name() + ": " +
+                describe(candidate.stream->failure(), candidate.stream->base());
     }
     return text;
 }

@@ -1,6 +1,7 @@
 #include "translation.hpp"
 
 #include <cstdio>
+#include <utility>
 
 #include "languages/alphabet.hpp"
 
@@ -8,27 +9,14 @@ namespace cli {
 
 namespace {
 
-engine::Encoder encoder_of(const languages::Row& row) {
-    languages::Alphabet alphabet = languages::alphabet_of(row);
-    return engine::Encoder(std::uint64_t(alphabet.base), std::move(alphabet.passes));
-}
-
-engine::Decoder decoder_of(const languages::Row& row) {
-    languages::Alphabet alphabet = languages::alphabet_of(row);
-    return engine::Decoder(alphabet.base, std::move(alphabet.passes));
-}
-
 // The one-byte pattern that the decoding passes turn into whitespace, which
 // the encoder writes between groups; otherwise the blank the passes leave
 // alone. The readers of whole groups look for the groups this byte ends.
-unsigned char blank_byte_of(const languages::Row& row) {
-    for (std::size_t k = 0; k < row.size; ++k) {
-        const languages::Symbol& symbol = row.numbers_list[k];
-        const engine::Text pattern = languages::text_of_literal(row.value_list[k]);
-        if (symbol.digit >= 0 || pattern.size() != 1 || pattern[0] >= 0x80) continue;
-        const engine::Text replacement = languages::text_of_literal(symbol.text);
-        if (replacement.size() == 1 && engine::is_whitespace(replacement[0]))
-            return static_cast<unsigned char>(pattern[0]);
+unsigned char blank_byte_of(const std::vector<engine::Pass>& passes) {
+    for (const engine::Pass& pass : passes) {
+        if (pass.pattern.size() == 1 && pass.pattern[0] < 0x80 && pass.replacement.size() == 1 &&
+            engine::is_whitespace(pass.replacement[0]))
+            return static_cast<unsigned char>(pass.pattern[0]);
     }
     return ' ';
 }
@@ -39,7 +27,7 @@ std::string code_point_text(engine::CodePoint c) {
     return text;
 }
 
-std::string problem_text(engine::GroupProblem problem, const languages::Row& row) {
+std::string problem_text(engine::GroupProblem problem, std::int64_t base) {
     switch (problem) {
         case engine::GroupProblem::too_many_digits:
             return "has more than " + std::to_string(engine::kMaxDigitsOfOtherBases) + " digits";
@@ -48,7 +36,7 @@ std::string problem_text(engine::GroupProblem problem, const languages::Row& row
         case engine::GroupProblem::too_large:
             return "is a number above " + code_point_text(engine::kMaxCodePoint);
         default:
-            return "is not a number in base " + std::to_string(row.size - 1);
+            return "is not a number in base " + std::to_string(base);
     }
 }
 
@@ -58,12 +46,12 @@ std::string language_name(const languages::Row& row) {
     return std::string(row.language) + " (" + row.english + ")";
 }
 
-std::string describe(const DecodeFailure& failure, const languages::Row& row) {
+std::string describe(const DecodeFailure& failure, std::int64_t base) {
     const std::string group =
         "the group at character offset " + std::to_string(failure.position) + " ";
     switch (failure.kind) {
         case DecodeFailure::Kind::unreadable_group:
-            return group + problem_text(failure.problem, row);
+            return group + problem_text(failure.problem, base);
         case DecodeFailure::Kind::lone_surrogate:
             return group + "is the lone surrogate " + code_point_text(failure.surrogate) +
                    ", which UTF-8 cannot hold";
@@ -74,29 +62,38 @@ std::string describe(const DecodeFailure& failure, const languages::Row& row) {
     }
 }
 
-EncodingStream::EncodingStream(const languages::Row& row) : encoder_(encoder_of(row)) {}
+EncodingStream::EncodingStream(const languages::Row& row)
+    : EncodingStream(languages::alphabet_of(row)) {}
+
+EncodingStream::EncodingStream(languages::Alphabet alphabet)
+    : encoder_(std::uint64_t(alphabet.base), std::move(alphabet.passes)) {}
 
 std::string EncodingStream::failure_text() const {
     return "the alphabet's tables outgrew their memory budget";
 }
 
 DecodingStream::DecodingStream(const languages::Row& row, engine::Route route)
-    : row_(row),
-      blank_(blank_byte_of(row)),
-      decoder_(decoder_of(row)),
-      reader_(unsigned(row.size - 1), decoder_, failure_),
+    : DecodingStream(languages::alphabet_of(row), language_name(row), route) {}
+
+DecodingStream::DecodingStream(const languages::Alphabet& alphabet, std::string name,
+                               engine::Route route)
+    : name_(std::move(name)),
+      base_(alphabet.base),
+      blank_(blank_byte_of(alphabet.passes)),
+      decoder_(alphabet.base, alphabet.passes),
+      reader_(unsigned(alphabet.base), decoder_, failure_),
       binary_(decoder_, blank_, route),
-      tokens_(languages::alphabet_of(row).passes, row.size - 1, blank_, route),
-      runs_(languages::alphabet_of(row).passes, row.size - 1, blank_, route) {
+      tokens_(alphabet.passes, alphabet.base, blank_, route),
+      runs_(alphabet.passes, alphabet.base, blank_, route) {
     decoder_.spill_long_groups(&reader_);
     decoder_.refuse_surrogates();
 }
 
 std::string DecodingStream::failure_text(std::uint64_t characters_before) const {
-    if (failure_.kind == DecodeFailure::Kind::too_large) return describe(failure_, row_);
+    if (failure_.kind == DecodeFailure::Kind::too_large) return describe(failure_, base_);
     DecodeFailure shifted = failure_;
     shifted.position += characters_before;
-    return "the text is not in " + language_name(row_) + ": " + describe(shifted, row_);
+    return "the text is not in " + name_ + ": " + describe(shifted, base_);
 }
 
 }  // namespace cli

@@ -13,7 +13,7 @@
 #include "engine/kernels/route.hpp"
 #include "engine/kernels/token_groups.hpp"
 #include "engine/kernels/utf8_run_groups.hpp"
-#include "languages/languages.hpp"
+#include "languages/alphabet.hpp"
 #include "utf8_input.hpp"
 #include "utf8_output.hpp"
 
@@ -30,7 +30,7 @@ struct DecodeFailure {
 // "鸽语 (pigeon)"
 std::string language_name(const languages::Row& row);
 // What went wrong, as a sentence fragment: "the group at character offset 5 ...".
-std::string describe(const DecodeFailure& failure, const languages::Row& row);
+std::string describe(const DecodeFailure& failure, std::int64_t base);
 
 // Hands decoded characters to a translator until it fails.
 template <typename Translator>
@@ -47,6 +47,7 @@ struct CharacterSink {
 class EncodingStream {
   public:
     explicit EncodingStream(const languages::Row& row);
+    explicit EncodingStream(languages::Alphabet alphabet);
 
     // False only when the alphabet's tables outgrow their budget, which the
     // languages of the table never do.
@@ -88,6 +89,8 @@ class DecodingStream {
     // The route decides which readers of whole groups there are.
     explicit DecodingStream(const languages::Row& row,
                             engine::Route route = engine::active_route());
+    // Any alphabet; `name`, such as "鸽语 (pigeon)", begins the messages.
+    DecodingStream(const languages::Alphabet& alphabet, std::string name, engine::Route route);
     // The reader refers to the stream's own members.
     DecodingStream(const DecodingStream&) = delete;
     DecodingStream& operator=(const DecodingStream&) = delete;
@@ -134,7 +137,8 @@ class DecodingStream {
     std::string failure_text(std::uint64_t characters_before = 0) const;
     // Characters read since the start or the last finish.
     std::uint64_t position() const { return decoder_.position(); }
-    const languages::Row& row() const { return row_; }
+    const std::string& name() const { return name_; }
+    std::int64_t base() const { return base_; }
 
   private:
     // Receives the decoded characters, which the decoder has checked.
@@ -220,7 +224,8 @@ class DecodingStream {
         return false;
     }
 
-    const languages::Row& row_;
+    const std::string name_;
+    const std::int64_t base_;
     const unsigned char blank_;  // the byte that ends the row's groups
     engine::Decoder decoder_;
     DecodeFailure failure_;

@@ -10,6 +10,7 @@
 #include "engine/decoder.hpp"
 #include "engine/kernels/binary_groups.hpp"
 #include "engine/kernels/route.hpp"
+#include "routes.hpp"
 
 namespace {
 
@@ -83,9 +84,11 @@ std::string random_text(std::mt19937_64& random) {
 
 void blocks_read_what_the_groups_say() {
     engine::Decoder decoder = bubble_decoder();
-    const engine::BinaryGroups groups(decoder, '0', engine::best_route());
-    check(groups.usable() == (engine::best_route() >= engine::Route::sse2),
-          "usable for bubble language");
+    for (const engine::Route route : routes_to_test()) {
+        check(engine::BinaryGroups(decoder, '0', route).usable() == (route >= engine::Route::sse2),
+              "usable for bubble language from the sse2 route on", unsigned(route));
+    }
+    const engine::BinaryGroups groups(decoder, '0', routes_to_test().back());
     if (!groups.usable()) return;
     std::mt19937_64 random(64);
     std::size_t read_some = 0;
@@ -103,7 +106,7 @@ void blocks_read_what_the_groups_say() {
 
 void clean_text_is_read_up_to_its_last_block() {
     engine::Decoder decoder = bubble_decoder();
-    const engine::BinaryGroups groups(decoder, '0', engine::best_route());
+    const engine::BinaryGroups groups(decoder, '0', routes_to_test().back());
     if (!groups.usable()) return;
     std::string text;
     std::vector<char32_t> characters;
