@@ -8,6 +8,8 @@ MIRELO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 MIRELO_RUN_PACKAGES=(libtk8.6 xclip fonts-wqy-microhei x11-utils)
 MIRELO_TEST_PACKAGES=(libtk8.6 xvfb xclip xdotool openbox x11-utils fonts-wqy-microhei imagemagick
     clang-format)
+# The second compiler, and libFuzzer with it.
+MIRELO_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 
 # Tools inside each virtual environment; the project itself brings its
 # runtime dependency and, with the test extra, pytest and hypothesis.

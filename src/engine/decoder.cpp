@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <utility>
 
@@ -14,14 +15,6 @@ namespace {
 // character outside the alphabet still decodes exactly, through the passes.
 Text common_characters() {
     return U" \t\n\r";
-}
-
-// Zeroed memory: its pages cost nothing until touched.
-template <typename T>
-T* zeroed(std::size_t count) {
-    void* memory = std::calloc(count, sizeof(T));
-    if (!memory) throw std::bad_alloc();
-    return static_cast<T*>(memory);
 }
 
 }  // namespace
@@ -62,11 +55,7 @@ Decoder::Decoder(std::int64_t base, std::vector<Pass> passes)
     group_.reserve(64);
     actions_.assign(chain_.symbol_count(), Action{});
     // Zero is Kind::unknown.
-    table_.reset(zeroed<Action>(std::size_t(kTableStates) << 16));
-}
-
-void Decoder::FreeTable::operator()(void* table) const {
-    std::free(table);
+    add_table_rows(1);
 }
 
 int Decoder::meaning_alone(CodePoint c) {
@@ -114,8 +103,29 @@ void Decoder::remember(CodePoint c, const ReplaceChain::Step& step) {
     const std::size_t needed = (std::size_t(std::max(now_.state, step.next)) + 1) * symbols;
     if (actions_.size() < needed) actions_.resize(needed, Action{});
     actions_[std::size_t(now_.state) * symbols + chain_.symbol_of(c)] = action;
-    if (c < kNarrow && now_.state < kTableStates)
-        table_[std::size_t(now_.state) << 16 | c] = action;
+    if (c >= kNarrow || now_.state >= kTableStates) return;
+    // The rows of both states, so that the table's loop may step into the next.
+    const std::size_t rows = std::size_t(std::max(now_.state, step.next)) + 1;
+    if (rows > table_rows_ && rows <= kTableStates) add_table_rows(rows);
+    table_[std::size_t(now_.state) << 16 | c] = action;
+}
+
+void Decoder::FreeTable::operator()(Action* table) const {
+    std::free(table);
+}
+
+// Fresh zeroed memory costs nothing until touched; a row added later is
+// cleared by hand.
+void Decoder::add_table_rows(std::size_t rows) {
+    const std::size_t before = table_rows_ * kNarrow, after = rows * kNarrow;
+    void* const grown = before == 0 ? std::calloc(after, sizeof(Action))
+                                    : std::realloc(table_.get(), after * sizeof(Action));
+    if (!grown) throw std::bad_alloc();
+    static_cast<void>(table_.release());
+    table_.reset(static_cast<Action*>(grown));
+    if (before != 0)
+        std::memset(static_cast<void*>(table_.get() + before), 0, (after - before) * sizeof(Action));
+    table_rows_ = rows;
 }
 
 void Decoder::spell_out_group() {

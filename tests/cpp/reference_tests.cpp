@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "checks.hpp"
+#include "decodings.hpp"
 #include "engine/decoder.hpp"
 #include "engine/kernels/binary_groups.hpp"
 #include "engine/kernels/narrow_groups.hpp"
@@ -222,90 +223,6 @@ std::size_t random_piece(Random& random, std::size_t length) {
     }
 }
 
-// What a decoding came to, to hold against the reference's.
-struct Outcome {
-    Text characters;
-    reference::Decoded::Stop stop = reference::Decoded::Stop::none;
-    engine::GroupProblem problem = engine::GroupProblem::none;
-    CodePoint surrogate = 0;
-    std::uint64_t offset = 0;
-};
-
-// The offset is the reference's, or for alphabets where that is not where
-// the decoder's passes rest, the plain route's.
-bool same(const Outcome& got, const reference::Decoded& want, std::uint64_t offset) {
-    return got.characters == want.characters && got.stop == want.stop &&
-           got.problem == want.problem && got.surrogate == want.surrogate &&
-           (want.stop == reference::Decoded::Stop::none || got.offset == offset);
-}
-
-// The module's way: code units through the narrowed blocks and the decoder;
-// groups the decoder leaves are read as int() reads them.
-template <typename Unit>
-Outcome decode_units(const Alphabet& alphabet, engine::Route route, const Text& text,
-                     std::size_t piece) {
-    engine::Decoder decoder(alphabet.base, alphabet.decoding);
-    const engine::NarrowGroups groups(alphabet.decoding, alphabet.base, route);
-    Outcome outcome;
-    struct Out {
-        Text& text;
-        void operator()(CodePoint c) { text += c; }
-        void operator()(const CodePoint* c, std::size_t n) { text.append(c, n); }
-    } out{outcome.characters};
-    engine::GroupReader reader_of_groups(alphabet.base);
-    auto reader = [&](const Text& group, Out& to) {
-        for (CodePoint c : group) reader_of_groups.take(c);
-        const engine::GroupValue value = reader_of_groups.finish();
-        outcome.problem = value.problem;
-        if (value.problem != engine::GroupProblem::none) return false;
-        to(value.character);
-        return true;
-    };
-    const std::vector<Unit> units(text.begin(), text.end());
-    engine::Decoder::Status status = engine::Decoder::Status::ok;
-    for (std::size_t at = 0; at < units.size() && status == engine::Decoder::Status::ok;
-         at += piece)
-        status = groups.feed(decoder, units.data() + at, std::min(piece, units.size() - at), out,
-                             reader);
-    if (status == engine::Decoder::Status::ok) status = decoder.finish(out, reader);
-    if (status != engine::Decoder::Status::ok) {
-        outcome.stop = reference::Decoded::Stop::unreadable;
-        outcome.offset = decoder.group_position();
-    }
-    return outcome;
-}
-
-// The command line's way: UTF-8 through the readers of whole groups.
-Outcome decode_bytes(const Alphabet& alphabet, engine::Route route, const Text& text,
-                     std::size_t piece) {
-    cli::DecodingStream stream({std::int64_t(alphabet.base), alphabet.decoding}, "x", route);
-    cli::Utf8Input utf8;
-    cli::Utf8Output out(cli::Utf8Output::kInMemory);
-    cli::CharacterSink<cli::DecodingStream> sink{stream, out};
-    std::string bytes;
-    engine::append_utf8(text.data(), text.size(), bytes);
-    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
-    bool read = true;
-    for (std::size_t at = 0; at < bytes.size() && read && sink.ok; at += piece)
-        read = stream.decode_bytes(data + at, std::min(piece, bytes.size() - at), utf8, sink, out);
-    if (read && sink.ok) sink.ok = stream.finish(out);
-    Outcome outcome;
-    // Output is UTF-8; back to characters to compare.
-    cli::Utf8Input back;
-    auto collect = [&](const auto* c, std::size_t n) { outcome.characters.append(c, c + n); };
-    back.decode(reinterpret_cast<const unsigned char*>(out.data()), out.size(), collect);
-    const cli::DecodeFailure& failure = stream.failure();
-    using Kind = cli::DecodeFailure::Kind;
-    outcome.stop = failure.kind == Kind::lone_surrogate     ? reference::Decoded::Stop::surrogate
-                   : failure.kind == Kind::unreadable_group ? reference::Decoded::Stop::unreadable
-                                                            : reference::Decoded::Stop::none;
-    outcome.problem = failure.problem;
-    outcome.surrogate = failure.surrogate;
-    outcome.offset = failure.position;
-    check(read, "valid UTF-8 is read");
-    return outcome;
-}
-
 // How many alphabets each reader takes on the best route tested, so that a
 // reader that never reads cannot pass for one that agrees.
 struct Usable {
@@ -344,26 +261,33 @@ void every_route_decodes_as_the_reference() {
         const std::uint64_t plain_offset =
             alphabet.offsets_exact
                 ? module.offset
-                : decode_units<CodePoint>(alphabet, engine::Route::plain, text, text.size() + 1)
+                : decode_units<CodePoint>(alphabet.base, alphabet.decoding, engine::Route::plain,
+                                          text, text.size() + 1)
                       .offset;
         const std::uint64_t command_offset =
-            alphabet.offsets_exact
-                ? command.offset
-                : decode_bytes(alphabet, engine::Route::plain, text, text.size() + 1).offset;
+            alphabet.offsets_exact ? command.offset
+                                   : decode_bytes(alphabet.base, alphabet.decoding,
+                                                  engine::Route::plain, text, text.size() + 1)
+                                         .offset;
         for (engine::Route route : routes) {
             const std::size_t piece = random_piece(random, text.size());
             const unsigned at = k * 4 + unsigned(route);
             if (narrow)
-                check(same(decode_units<std::uint16_t>(alphabet, route, text, piece), module,
-                           plain_offset),
+                check(same(decode_units<std::uint16_t>(alphabet.base, alphabet.decoding, route,
+                                                       text, piece),
+                           module, plain_offset),
                       "code units as the reference", at);
             if (latin)
-                check(same(decode_units<std::uint8_t>(alphabet, route, text, piece), module,
-                           plain_offset),
+                check(same(decode_units<std::uint8_t>(alphabet.base, alphabet.decoding, route, text,
+                                                      piece),
+                           module, plain_offset),
                       "bytes of Latin-1 as the reference", at);
-            check(same(decode_units<CodePoint>(alphabet, route, text, piece), module, plain_offset),
-                  "wide code units as the reference", at);
-            check(same(decode_bytes(alphabet, route, text, piece), command, command_offset),
+            check(
+                same(decode_units<CodePoint>(alphabet.base, alphabet.decoding, route, text, piece),
+                     module, plain_offset),
+                "wide code units as the reference", at);
+            check(same(decode_bytes(alphabet.base, alphabet.decoding, route, text, piece), command,
+                       command_offset),
                   "UTF-8 as the reference", at);
         }
     }
@@ -396,8 +320,8 @@ void errors_name_the_first_character_of_their_group() {
                     reference::decode(text, alphabet.base, alphabet.decoding, true);
                 check(want.offset == start.size(), "the reference names the group's start");
                 for (engine::Route route : routes_to_test()) {
-                    const Outcome got =
-                        decode_bytes(alphabet, route, text, random_piece(random, text.size()));
+                    const Outcome got = decode_bytes(alphabet.base, alphabet.decoding, route, text,
+                                                     random_piece(random, text.size()));
                     check(same(got, want, start.size()), "named at its first character",
                           groups * 4 + unsigned(route));
                 }
@@ -412,16 +336,12 @@ void every_alphabet_encodes_as_the_reference() {
         const Alphabet alphabet = random_alphabet(random, k);
         Text plain;
         for (std::size_t n = random_length(random); n > 0; --n) plain += random_character(random);
-        cli::EncodingStream stream({std::int64_t(alphabet.base), alphabet.encoding});
-        cli::Utf8Output out(cli::Utf8Output::kInMemory);
-        const std::size_t piece = random_piece(random, plain.size());
-        for (std::size_t at = 0; at < plain.size(); at += piece)
-            stream.feed(plain.data() + at, std::min(piece, plain.size() - at), out);
-        stream.finish(out);
+        const std::string got = encode_bytes(alphabet.base, alphabet.encoding, plain,
+                                             random_piece(random, plain.size()));
         std::string want;
         const Text encoded = reference::encode(plain, alphabet.base, alphabet.encoding);
         engine::append_utf8(encoded.data(), encoded.size(), want);
-        check(std::string(out.data(), out.size()) == want, "encoded as the reference", k);
+        check(got == want, "encoded as the reference", k);
     }
 }
 

@@ -138,10 +138,12 @@ class Decoder {
         std::uint8_t count;
         Kind kind;
     };
+    // States whose actions on characters up to U+FFFF are tabled directly, a
+    // row of zeros (Kind::unknown) for each state met.
     struct FreeTable {
-        void operator()(void* table) const;
+        void operator()(Action* table) const;
     };
-    // States whose actions on characters up to U+FFFF are tabled directly.
+    void add_table_rows(std::size_t rows);
     static constexpr ReplaceChain::State kTableStates = 32;
     static constexpr std::size_t kNarrow = 0x10000;
 
@@ -151,7 +153,7 @@ class Decoder {
     template <bool SingleState, typename CharT, typename Out, typename Reader>
     Status feed_narrow(const CharT* text, std::size_t length, Out& out, Reader& reader) {
         if (now_.state >= kTableStates) return feed_any(text, length, out, reader);
-        const Action* const table = table_.get();
+        const Action* table = table_.get();
         Progress p = now_;
         const std::uint64_t origin = p.position;
         std::uint32_t row = std::uint32_t(p.state) << 16;
@@ -198,6 +200,7 @@ class Decoder {
                     return feed_any(text + i + 1, length - i - 1, out, reader);
                 }
                 p = now_;
+                table = table_.get();
                 row = std::uint32_t(p.state) << 16;
                 continue;
             }
@@ -349,6 +352,7 @@ class Decoder {
     ReplaceChain chain_;
     std::vector<Action> actions_;                 // per transducer state and symbol
     std::unique_ptr<Action[], FreeTable> table_;  // per tabled state and character
+    std::size_t table_rows_ = 0;
     Progress now_;
     Text group_;
     GroupSpill* spill_ = nullptr;
