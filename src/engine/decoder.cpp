@@ -124,7 +124,8 @@ void Decoder::add_table_rows(std::size_t rows) {
     static_cast<void>(table_.release());
     table_.reset(static_cast<Action*>(grown));
     if (before != 0)
-        std::memset(static_cast<void*>(table_.get() + before), 0, (after - before) * sizeof(Action));
+        std::memset(static_cast<void*>(table_.get() + before), 0,
+                    (after - before) * sizeof(Action));
     table_rows_ = rows;
 }
 
