@@ -3,10 +3,12 @@ encoding the text and decoding its encoded form, each against `cat` moving
 the encoded text (the larger side) and against the plain-Python algorithm.
 Prints one line per language and direction, and the ratios.
 
-    python bench/bench_cli.py [--size 100M] [--plain-slice 1M] [--repeats 3] [--dir DIR]
+Run from the repository root; MIRELO_KERNEL picks the route:
 
-The input repeats a 4 MB block of random mixed text (half CJK, half ASCII
-with line breaks). The plain-Python algorithm would take minutes on the whole
+    python -m bench.bench_cli [--size 100M] [--plain-slice 1M] [--repeats 3] [--dir DIR]
+
+The input repeats a block of 4 MB of chat-like text (bench/chat_text.py:
+CJK and ASCII words, emoji and other characters above U+FFFF). The plain-Python algorithm would take minutes on the whole
 input: it is timed on a slice and scaled linearly, as the output says. Files
 go to DIR (the system's temporary folder by default); the encoded texts are
 up to about 35 times the input, so DIR needs room for that, and the timings
@@ -22,7 +24,8 @@ import sys
 import tempfile
 import time
 
-from bench.bench_translation import LANGUAGES, mixed_text
+from bench.bench_translation import LANGUAGES
+from bench.chat_text import chat_text
 from tests import plain_translation
 
 BLOCK = 4 << 20
@@ -45,7 +48,8 @@ def mirelo_path(given):
 
 
 def write_input(path, size):
-    block = mixed_text(BLOCK).encode("utf-8")
+    block = chat_text(BLOCK // 2).encode("utf-8")
+    block = block[:block.rfind(b"\n") + 1]
     with open(path, "wb") as out:
         written = 0
         while written < size:
@@ -139,8 +143,8 @@ def main():
         with open(plain_path, "rb") as source:
             piece = source.read(byte_size(args.plain_slice))
         slice_text = piece[:piece.rfind(b"\n") + 1].decode("utf-8")
-        print("input: %.1f MB of mixed text (a %d MB random block repeated); plain Python timed "
-              "on %.2f MB and scaled linearly; best of %d runs; output to the null device"
+        print("input: %.1f MB of chat-like text (a block of about %d MB repeated); plain Python "
+              "timed on %.2f MB and scaled linearly; best of %d runs; output to the null device"
               % (size / 1e6, BLOCK >> 20, len(slice_text.encode("utf-8")) / 1e6, args.repeats))
         print("%-7s %-6s %10s %10s %11s %9s %12s %9s" % (
             "lang", "dir", "mirelo s", "MB/s in", "cat s", "x cat", "plain s", "plain/x"))

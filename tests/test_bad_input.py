@@ -12,7 +12,6 @@ import binascii
 import json
 import math
 import os
-import sys
 import textwrap
 from pathlib import Path
 
@@ -20,11 +19,10 @@ import pytest
 from hypothesis import HealthCheck, given, settings
 from hypothesis import strategies as st
 
+import plain_translation as reference
 from conftest import run_python
 
-BENCH = str(Path(__file__).resolve().parent.parent / "bench")
-sys.path.insert(0, BENCH)
-import plain_translation as reference  # noqa: E402
+TESTS = str(Path(__file__).resolve().parent)
 
 NO_CHOICE_HINT = "请选择翻译种类！"
 FAILURE_HINT = "请输入对应的语言！"
@@ -99,7 +97,7 @@ def guarded(code, tmp_path, timeout=120):
     status."""
     prelude = textwrap.dedent("""\
         import json, math, sys, tkinter
-        sys.path.insert(0, {bench!r})
+        sys.path.insert(0, {tests!r})
         import plain_translation as reference
         tkinter.Tk.mainloop = lambda self, n=0: None
         import Mirelo_2_5 as m
@@ -110,7 +108,7 @@ def guarded(code, tmp_path, timeout=120):
                 return ["ok", function(*args)]
             except Exception as error:
                 return ["error", type(error).__name__]
-        """).format(bench=BENCH)
+        """).format(tests=TESTS)
     completed = run_python(prelude + textwrap.dedent(code), timeout=timeout, tmp_path=tmp_path)
     assert completed.returncode == 0, completed.stderr[-3000:]
     return json.loads(completed.stdout.strip().splitlines()[-1])

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs what the tests need, builds the module with warnings as errors and
 # runs the whole pytest suite on the oldest and the newest CPython (3.7 or
-# newer) found, then builds and runs the C++ unit tests and checks the C++
-# formatting.
+# newer) found, and the translation and command-line tests once more on the
+# plain route; builds the C++ unit tests optimised with GCC and with clang
+# and runs them, on every route and on the plain route alone; checks the C++
+# formatting; fuzzes briefly; and checks the wheel.
 # Arguments go to pytest, e.g. `tools/test.sh -k icons` or
 # `tools/test.sh tests/test_startup.py`.
 set -euo pipefail
@@ -11,21 +13,34 @@ cd "$MIRELO_ROOT"
 
 check_formatting() {
     local files
-    mapfile -t files < <(find src tests/cpp -name '*.cpp' -o -name '*.hpp' -o -name '*.h' \
+    mapfile -t files < <(find src tests/cpp fuzz -name '*.cpp' -o -name '*.hpp' -o -name '*.h' \
         2>/dev/null | sort)
     say "Checking the formatting of ${#files[@]} C++ files"
     clang-format --dry-run --Werror "${files[@]}"
 }
 
+# The C++ tests as the product ships: optimised, with warnings as errors;
+# the compiler is CXX, and the build folder build/cxx-<compiler>.
 build_cxx_tests() {
-    "$1/bin/cmake" -S . -B build/cxx -DMIRELO_CXX_TESTS=ON -DMIRELO_PYTHON_MODULE=OFF \
-        -DMIRELO_WERROR=ON &&
-        "$1/bin/cmake" --build build/cxx --parallel 2
+    "$1/bin/cmake" -S . -B "build/cxx-$2" -DCMAKE_CXX_COMPILER="$2" -DMIRELO_CXX_TESTS=ON \
+        -DMIRELO_PYTHON_MODULE=OFF -DMIRELO_WERROR=ON -DCMAKE_BUILD_TYPE=Release &&
+        "$1/bin/cmake" --build "build/cxx-$2" --parallel 2
 }
 
 run_cxx_tests() {
-    run_logged "Building the C++ unit tests" build_cxx_tests "$1"
-    "$1/bin/ctest" --test-dir build/cxx --output-on-failure --no-tests=error
+    run_logged "Building the C++ unit tests with $2" build_cxx_tests "$1" "$2"
+    "$1/bin/ctest" --test-dir "build/cxx-$2" --output-on-failure --no-tests=error
+    say "The C++ unit tests on the plain route"
+    MIRELO_KERNEL=plain "$1/bin/ctest" --test-dir "build/cxx-$2" --output-on-failure \
+        --no-tests=error
+}
+
+# The translation and command-line tests, as they run where the processor
+# has no vector instructions.
+run_plain_route_tests() {
+    say "The translation and command-line tests on the plain route"
+    MIRELO_KERNEL=plain run_pytest "$1" tests/test_changeover.py tests/test_encoder.py \
+        tests/test_decoder.py tests/test_cli.py tests/test_routes.py "${@:2}"
 }
 
 # pytest exits with 5 when it collected no test: that is a failure here too.
@@ -44,7 +59,7 @@ run_pytest() {
     return "$status"
 }
 
-ensure_debian_packages "${MIRELO_TEST_PACKAGES[@]}"
+ensure_debian_packages "${MIRELO_TEST_PACKAGES[@]}" "${MIRELO_FUZZ_PACKAGES[@]}"
 
 mapfile -t pythons < <(supported_pythons)
 chosen=("${pythons[0]}")
@@ -62,7 +77,12 @@ for venv in "${venvs[@]}"; do
     run_pytest "$venv" "$@"
 done
 
-run_cxx_tests "${venvs[-1]}"
+if [ "$#" -eq 0 ]; then
+    run_plain_route_tests "${venvs[-1]}" -q
+fi
+run_cxx_tests "${venvs[-1]}" g++
+run_cxx_tests "${venvs[-1]}" clang++
 check_formatting
 # A short bounded fuzz run against the plain algorithm; tools/fuzz.sh for longer.
 "$MIRELO_ROOT/tools/fuzz.sh" "${MIRELO_FUZZ_SECONDS:-15}"
+"$MIRELO_ROOT/tools/wheel_check.sh"
