@@ -77,8 +77,9 @@ for venv in "${venvs[@]}"; do
     run_pytest "$venv" "$@"
 done
 
-if [ "$#" -eq 0 ]; then
-    run_plain_route_tests "${venvs[-1]}" -q
+# Unless the arguments pick tests of their own.
+if ! printf '%s\n' "$@" | grep -qE '^(\./)?tests/|^-[km]'; then
+    run_plain_route_tests "${venvs[-1]}" "$@"
 fi
 run_cxx_tests "${venvs[-1]}" g++
 run_cxx_tests "${venvs[-1]}" clang++
