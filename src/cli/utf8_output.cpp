@@ -18,21 +18,6 @@ Utf8Output::BmpTable::BmpTable() {
 
 Utf8Output::Utf8Output(int fd) : fd_(fd), buffer_(new char[kBlock + kSlack]), capacity_(kBlock) {}
 
-void Utf8Output::put_in_parts(const engine::CodePoint* chars, std::size_t length,
-                              engine::CodePoint max_char) {
-    if (max_char > 0xFFFF) {
-        for (std::size_t i = 0; i < length; ++i) put(chars[i]);
-        return;
-    }
-    while (length > 0) {
-        if (capacity_ - size_ < 3) make_room(3);
-        const std::size_t part = std::min(length, (capacity_ - size_) / 3);
-        put(chars, part, max_char);
-        chars += part;
-        length -= part;
-    }
-}
-
 void Utf8Output::put_bytes_in_parts(const char* bytes, std::size_t length) {
     while (length > 0) {
         if (size_ == capacity_) make_room(1);

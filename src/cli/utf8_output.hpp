@@ -27,19 +27,6 @@ class Utf8Output {
         if (capacity_ - size_ < 4) make_room(4);
         size_ = std::size_t(encode_one(c, buffer_.get() + size_) - buffer_.get());
     }
-    void put(const engine::CodePoint* chars, std::size_t length, engine::CodePoint max_char) {
-        if (max_char > 0xFFFF || capacity_ - size_ < 3 * length) {
-            put_in_parts(chars, length, max_char);
-            return;
-        }
-        char* const out = buffer_.get() + size_;
-        if (max_char < 0x80) {
-            for (std::size_t i = 0; i < length; ++i) out[i] = char(chars[i]);
-            size_ += length;
-        } else {
-            size_ += std::size_t(encode_bmp(chars, length, max_char, out) - out);
-        }
-    }
     // Characters of any widths mixed, as decoded text has them; the same
     // table as put(c), with the position kept out of memory between them.
     void put_each(const engine::CodePoint* chars, std::size_t length) {
@@ -115,30 +102,6 @@ class Utf8Output {
         std::memcpy(out, bytes, 4);
         return out + static_cast<unsigned char>(bytes[3]);
     }
-
-    // Characters up to U+FFFF, from the table: each store writes four bytes,
-    // the spare one overwritten by the next character. The syllables of a
-    // language are mostly all of one width, which needs no length per
-    // character.
-    static char* encode_bmp(const engine::CodePoint* chars, std::size_t length,
-                            engine::CodePoint max_char, char* out) {
-        const std::uint32_t* const table = kBmpTable.entries;
-        if (max_char >= 0x800) {
-            unsigned narrow = 0;
-            for (std::size_t i = 0; i < length; ++i) {
-                const engine::CodePoint c = chars[i];
-                std::memcpy(out + 3 * i, &table[c], 4);
-                narrow |= unsigned(c < 0x800);
-            }
-            if (narrow == 0) return out + 3 * length;
-        }
-        for (std::size_t i = 0; i < length; ++i) out = encode_one(chars[i], out);
-        return out;
-    }
-
-    // Characters that do not fit the block, or lie above U+FFFF.
-    void put_in_parts(const engine::CodePoint* chars, std::size_t length,
-                      engine::CodePoint max_char);
 
     void put_bytes_in_parts(const char* bytes, std::size_t length);
 

@@ -68,8 +68,6 @@ void Encoder::build_segment(std::uint32_t code_point, Segment& segment) {
     if (!built) return;
     segment.piece = store(next, output);
     segment.known = 1;
-    longest_segment_ = std::max<std::size_t>(longest_segment_, segment.piece.length);
-    longest_segment_utf8_ = std::max<std::size_t>(longest_segment_utf8_, segment.piece.utf8_length);
 }
 
 Encoder::Piece Encoder::store(std::uint32_t next, const Text& output) {

@@ -99,47 +99,6 @@ AlphabetRead read_alphabet(PyObject* value_list, PyObject* numbers_list, Py_ssiz
     return AlphabetRead::native;
 }
 
-namespace {
-
-bool same_text(PyObject* text, const engine::Text& expected) {
-    if (!PyUnicode_CheckExact(text) || !ready(text)) {
-        PyErr_Clear();  // read_alphabet meets the same string and reports it
-        return false;
-    }
-    if (std::size_t(PyUnicode_GET_LENGTH(text)) != expected.size()) return false;
-    return visit_code_points(text, [&](const auto* data, std::size_t length) {
-        return std::equal(data, data + length, expected.begin());
-    });
-}
-
-// An entry of numbers_list whose str() is `expected`, for the usual kinds.
-bool same_number_text(PyObject* entry, const engine::Text& expected) {
-    if (PyUnicode_CheckExact(entry)) return same_text(entry, expected);
-    if (!PyLong_CheckExact(entry) || expected.size() != 1) return false;
-    long digit = 0;
-    return is_digit_int(entry, digit) && expected[0] == engine::CodePoint('0' + digit);
-}
-
-}  // namespace
-
-bool alphabet_is(PyObject* value_list, PyObject* numbers_list, Py_ssize_t count, PassOrder order,
-                 const std::vector<engine::Pass>& passes) {
-    if (!is_plain_sequence(value_list) || !is_plain_sequence(numbers_list) || count < 0 ||
-        passes.size() != std::size_t(count))
-        return false;
-    for (Py_ssize_t x = 0; x < count; ++x) {
-        PyObject* const syllable = entry_within(value_list, x);
-        PyObject* const number = entry_within(numbers_list, x);
-        const engine::Pass& pass = passes[std::size_t(x)];
-        const bool encoding = order == PassOrder::digits_to_syllables;
-        if (!syllable || !number ||
-            !same_text(syllable, encoding ? pass.replacement : pass.pattern) ||
-            !same_number_text(number, encoding ? pass.pattern : pass.replacement))
-            return false;
-    }
-    return true;
-}
-
 bool is_native_changeover(PyObject* function) {
     return PyCFunction_Check(function) &&
            PyCFunction_GET_FUNCTION(function) ==

@@ -20,11 +20,5 @@ enum class AlphabetRead {
 AlphabetRead read_alphabet(PyObject* value_list, PyObject* numbers_list, Py_ssize_t count,
                            PassOrder order, std::vector<engine::Pass>& passes);
 
-// Whether read_alphabet would read exactly `passes`, told without building
-// any: only for plain lists and tuples of strings and of ints from 0 to 9
-// (false for anything else, which read_alphabet then reads).
-bool alphabet_is(PyObject* value_list, PyObject* numbers_list, Py_ssize_t count, PassOrder order,
-                 const std::vector<engine::Pass>& passes);
-
 // True for the module's own base conversion, whose result the engine reproduces.
 bool is_native_changeover(PyObject* function);

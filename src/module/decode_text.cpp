@@ -124,8 +124,8 @@ PyObject* decode_with(DecodingEngine& engine, PyObject* imput, Py_ssize_t base) 
                        });
 }
 
-// Reads the alphabet's passes, for an engine not cached or lists the cache
-// cannot compare.
+// Reads the alphabet's passes; the engine cache lends an engine built for
+// them before, or builds one.
 PyObject* decode_reading_alphabet(const TranslationArguments& a, Py_ssize_t base) {
     std::vector<engine::Pass> passes;
     switch (read_alphabet(a.value_list, a.numbers_list, base + 1, PassOrder::syllables_to_digits,
@@ -158,12 +158,5 @@ PyObject* Translation_disobey(PyObject* module, PyObject* args, PyObject* kwargs
     if (entries < 0) return nullptr;
     const Py_ssize_t base = entries - 1;
     if (!may_decode_natively(a.imput, base)) return decode_by_interpreter(a, base);
-    return guard_memory([&]() -> PyObject* {
-        if (auto cached = decoders.lend_cached(base, [&](const std::vector<engine::Pass>& passes) {
-                return alphabet_is(a.value_list, a.numbers_list, entries,
-                                   PassOrder::syllables_to_digits, passes);
-            }))
-            return decode_with(*cached, a.imput, base);
-        return decode_reading_alphabet(a, base);
-    });
+    return guard_memory([&] { return decode_reading_alphabet(a, base); });
 }

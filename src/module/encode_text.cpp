@@ -8,6 +8,7 @@
 #include "engine/engine_cache.hpp"
 #include "functions.hpp"
 #include "names.hpp"
+#include "platform/memory.hpp"
 #include "translation_common.hpp"
 #include "unicode_access.hpp"
 
@@ -135,7 +136,13 @@ void write_encoded(engine::Encoder& encoder, PyObject* imput, PyObject* result) 
     encoder.template finish_units<Unit>(writer);
 }
 
+// Results this large are fresh blocks from the system (the C library reuses
+// freed memory only for smaller ones), whose pages all fault in as they are
+// written: on large pages, a few hundred faults instead of thousands.
 void write_result(engine::Encoder& encoder, PyObject* imput, PyObject* result) {
+    constexpr std::size_t kFreshBlock = std::size_t(32) << 20;
+    const std::size_t bytes = std::size_t(PyUnicode_GET_LENGTH(result)) * PyUnicode_KIND(result);
+    if (bytes >= kFreshBlock) platform::advise_large_pages(PyUnicode_DATA(result), bytes);
     switch (PyUnicode_KIND(result)) {
         case PyUnicode_1BYTE_KIND:
             write_encoded<std::uint8_t>(encoder, imput, result);
@@ -177,8 +184,8 @@ bool may_encode_natively(PyObject* module, PyObject* imput, Py_ssize_t base, boo
     return function && is_native_changeover(function.get());
 }
 
-// Reads the alphabet's passes, for an engine not cached or lists the cache
-// cannot compare.
+// Reads the alphabet's passes; the engine cache lends an engine built for
+// them before, or builds one.
 PyObject* encode_reading_alphabet(PyObject* module, const TranslationArguments& a,
                                   Py_ssize_t base) {
     std::vector<engine::Pass> passes;
@@ -208,12 +215,5 @@ PyObject* Translation_smooth(PyObject* module, PyObject* args, PyObject* kwargs)
     bool failed = false;
     if (!may_encode_natively(module, a.imput, base, failed))
         return failed ? nullptr : encode_by_interpreter(module, a, base);
-    return guard_memory([&]() -> PyObject* {
-        if (auto cached = encoders.lend_cached(base, [&](const std::vector<engine::Pass>& passes) {
-                return alphabet_is(a.value_list, a.numbers_list, entries,
-                                   PassOrder::digits_to_syllables, passes);
-            }))
-            return encode_with(*cached, a.imput);
-        return encode_reading_alphabet(module, a, base);
-    });
+    return guard_memory([&] { return encode_reading_alphabet(module, a, base); });
 }

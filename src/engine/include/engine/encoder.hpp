@@ -12,7 +12,6 @@
 #include "engine/base_digits.hpp"
 #include "engine/block_copy.hpp"
 #include "engine/padded_units.hpp"
-#include "engine/prefetch.hpp"
 #include "engine/replace_chain.hpp"
 
 namespace engine {
@@ -83,19 +82,17 @@ class Encoder {
     template <typename CharT>
     std::size_t feed_utf8_into(const CharT* text, std::size_t length, char*& at,
                                const char* limit) {
-        return write_known(text, length, at, limit, utf8_.data(), longest_segment_utf8_,
-                           [](const Piece& piece) {
-                               return Placed{piece.utf8_offset, piece.utf8_length};
-                           });
+        return write_known(text, length, at, limit, utf8_.data(), [](const Piece& piece) {
+            return Placed{piece.utf8_offset, piece.utf8_length};
+        });
     }
     // The same in code units (see feed_units).
     template <typename Unit, typename CharT>
     std::size_t feed_units_into(const CharT* text, std::size_t length, Unit*& at,
                                 const Unit* limit) {
-        return write_known(text, length, at, limit, arena<Unit>().data(), longest_segment_,
-                           [](const Piece& piece) {
-                               return Placed{piece.offset, piece.length};
-                           });
+        return write_known(text, length, at, limit, arena<Unit>().data(), [](const Piece& piece) {
+            return Placed{piece.offset, piece.length};
+        });
     }
     // The same, adding up the code points the segments hold and their largest
     // character instead of writing them.
@@ -104,14 +101,11 @@ class Encoder {
                              CodePoint& max_char) {
         std::size_t total = count;
         CodePoint largest = max_char;
-        const std::size_t done = take_known(
-            text, length,
-            [&](const Piece& piece) {
-                total += piece.length;
-                largest = std::max(largest, piece.max_char);
-                return true;
-            },
-            [](const Piece&) {});
+        const std::size_t done = take_known(text, length, [&](const Piece& piece) {
+            total += piece.length;
+            largest = std::max(largest, piece.max_char);
+            return true;
+        });
         count = total;
         max_char = largest;
         return done;
@@ -317,40 +311,29 @@ class Encoder {
         std::uint32_t length;
     };
 
-    // Where every segment met so far is short (in some alphabets every one
-    // is), they are copied in blocks of half the size, with half the stores.
+    // Copies the known segments' units in whole blocks while each fits before
+    // `limit` with a block to spare.
     template <typename Unit, typename CharT, typename Place>
     std::size_t write_known(const CharT* text, std::size_t length, Unit*& at, const Unit* limit,
-                            const Unit* units, std::size_t longest, Place place) {
-        if (longest * sizeof(Unit) <= kReadableBytes / 2)
-            return write_known_in<kReadableBytes / 2>(text, length, at, limit, units, place);
-        return write_known_in<kReadableBytes>(text, length, at, limit, units, place);
-    }
-    template <std::size_t kBlockBytes, typename Unit, typename CharT, typename Place>
-    std::size_t write_known_in(const CharT* text, std::size_t length, Unit*& at, const Unit* limit,
-                               const Unit* units, Place place) {
-        constexpr std::size_t kBlockUnits = kBlockBytes / sizeof(Unit);
+                            const Unit* units, Place place) {
+        constexpr std::size_t kBlockUnits = kReadableBytes / sizeof(Unit);
         Unit* out = at;
-        const std::size_t done = take_known(
-            text, length,
-            [&](const Piece& piece) {
-                const Placed placed = place(piece);
-                if (std::size_t(limit - out) < placed.length + kBlockUnits) return false;
-                copy_in_blocks<kBlockBytes>(out, units + placed.offset, placed.length);
-                out += placed.length;
-                return true;
-            },
-            [&](const Piece& ahead) { prefetch(units + place(ahead).offset); });
+        const std::size_t done = take_known(text, length, [&](const Piece& piece) {
+            const Placed placed = place(piece);
+            if (std::size_t(limit - out) < placed.length + kBlockUnits) return false;
+            copy_in_blocks<kReadableBytes>(out, units + placed.offset, placed.length);
+            out += placed.length;
+            return true;
+        });
         at = out;
         return done;
     }
 
     // Hands the known segments of characters up to U+FFFF, from the current
-    // state on, to `take`, which returns false to stop before one; `ahead`
-    // may ask for what the segment a few characters on will need. Everything
+    // state on, to `take`, which returns false to stop before one. Everything
     // the loop needs lives in locals: what `take` writes may alias any member.
-    template <typename CharT, typename Take, typename Ahead>
-    std::size_t take_known(const CharT* text, std::size_t length, Take take, Ahead ahead) {
+    template <typename CharT, typename Take>
+    std::size_t take_known(const CharT* text, std::size_t length, Take take) {
         if (first_ || !chunked_) return 0;
         ReplaceChain::State state = state_;
         const Segment* row = known_row(state);
@@ -358,11 +341,6 @@ class Encoder {
         for (; i < length && row != nullptr; ++i) {
             const std::uint32_t code_point = static_cast<std::uint32_t>(text[i]);
             if (code_point >= kNarrow) break;
-            // Characters repeat at random: their segments are rarely in the
-            // nearest cache, so the one a few characters on is asked for now,
-            // and what a nearer one needs, whose segment has arrived by then.
-            if (i + kPrefetchDistance < length) prefetch(&row[narrow(text[i + kPrefetchDistance])]);
-            if (i + kBytesDistance < length) ahead(row[narrow(text[i + kBytesDistance])].piece);
             const Segment& segment = row[code_point];
             if (!segment.known || !take(segment.piece)) break;
             if (segment.piece.next != state) {
@@ -373,15 +351,7 @@ class Encoder {
         state_ = state;
         return i;
     }
-    // An index into a row for any character: prefetches look at characters
-    // not checked yet.
-    template <typename CharT>
-    static std::uint32_t narrow(CharT c) {
-        return static_cast<std::uint32_t>(c) & 0xFFFF;
-    }
 
-    static constexpr std::size_t kPrefetchDistance = 12;
-    static constexpr std::size_t kBytesDistance = 6;
     const Segment* known_row(ReplaceChain::State state) const {
         return state < kSegmentStates ? segment_rows_[state].get() : nullptr;
     }
@@ -423,9 +393,6 @@ class Encoder {
     PaddedUnits<char> utf8_scratch_;
     ReplaceChain::State state_ = ReplaceChain::kStart;
     bool first_ = true;
-    // The most code points, and UTF-8 bytes, of any segment built.
-    std::size_t longest_segment_ = 0;
-    std::size_t longest_segment_utf8_ = 0;
 };
 
 }  // namespace engine

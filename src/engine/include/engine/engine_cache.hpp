@@ -39,8 +39,6 @@ class EngineCache {
         ~Lease() {
             if (engine_) cache_.give_back(std::move(key_), std::move(engine_));
         }
-        // False for an empty lease: no cached engine was found.
-        explicit operator bool() const { return engine_ != nullptr; }
         Engine& operator*() const { return *engine_; }
 
       private:
@@ -60,16 +58,6 @@ class EngineCache {
         }
         auto engine = std::make_unique<Engine>(base, key.passes);
         return Lease(*this, std::move(key), std::move(engine));
-    }
-
-    // A cached engine whose passes `same(passes)` accepts, or an empty lease:
-    // for callers that can compare their alphabet without building passes.
-    template <typename Same>
-    Lease lend_cached(std::int64_t base, Same&& same) {
-        for (std::size_t i = entries_.size(); i-- > 0;) {
-            if (entries_[i].key.base == base && same(entries_[i].key.passes)) return take(i);
-        }
-        return Lease(*this, Key{base, {}}, nullptr);
     }
 
   private:
