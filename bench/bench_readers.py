@@ -43,8 +43,9 @@ def cli(name):
 # with it and the route without it (None: the same program on one processor).
 # The run reader serves both readers of runs; its lines count with the first.
 READERS = [
-    ("token groups", kernel("token_groups") + kernel("token_vectors"), "cli",
-     ["bubble", "pigeon", "monkey"], "ssse3", "plain"),
+    ("binary groups", kernel("binary_groups"), "cli", ["bubble"], "sse2", "plain"),
+    ("token groups", kernel("token_groups"), "cli", ["pigeon", "monkey"], "sse2", "plain"),
+    ("token windows", kernel("token_vectors"), "cli", ["pigeon", "monkey"], "ssse3", "sse2"),
     ("narrowed blocks", kernel("narrow_groups") + kernel("run_groups"), "module",
      ["bubble", "pigeon", "cat", "monkey"], "avx2", "ssse3"),
     ("runs through bit planes", kernel("utf8_run_groups"), "cli", ["cat"], "avx2", "ssse3"),

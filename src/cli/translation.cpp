@@ -82,6 +82,7 @@ DecodingStream::DecodingStream(const languages::Alphabet& alphabet, std::string 
       blank_(blank_byte_of(alphabet.passes)),
       decoder_(alphabet.base, alphabet.passes),
       reader_(unsigned(alphabet.base), decoder_, failure_),
+      binary_(decoder_, blank_, route),
       tokens_(alphabet.passes, alphabet.base, blank_, route),
       runs_(alphabet.passes, alphabet.base, blank_, route) {
     decoder_.spill_long_groups(&reader_);

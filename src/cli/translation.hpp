@@ -9,6 +9,7 @@
 #include "engine/decoder.hpp"
 #include "engine/encoder.hpp"
 #include "engine/group_reader.hpp"
+#include "engine/kernels/binary_groups.hpp"
 #include "engine/kernels/route.hpp"
 #include "engine/kernels/token_groups.hpp"
 #include "engine/kernels/utf8_run_groups.hpp"
@@ -109,8 +110,9 @@ class DecodingStream {
     // Decodes bytes through utf8 into sink, which feeds this stream, with the
     // same outcome as utf8.decode(): false for invalid UTF-8. Wherever the
     // stream is between groups, whole groups are read straight from the
-    // bytes (runs through bit planes, others token by token); the rest goes the long way a group at
-    // a time, or in one piece once the readers have refused many groups in a row.
+    // bytes (binary ones in blocks, runs through bit planes, others token by
+    // token); the rest goes the long way a group at a time, or in one piece
+    // once the readers have refused many groups in a row.
     template <typename Sink>
     bool decode_bytes(const unsigned char* bytes, std::size_t length, Utf8Input& utf8, Sink& sink,
                       Utf8Output& out) {
@@ -176,19 +178,23 @@ class DecodingStream {
     };
 
     static constexpr std::size_t kMostRefused = 16;
-    bool whole_groups_usable() const { return tokens_.usable() || runs_.usable(); }
+    bool whole_groups_usable() const {
+        return binary_.usable() || tokens_.usable() || runs_.usable();
+    }
     std::size_t read_whole_groups(const unsigned char*& p, const unsigned char* end,
                                   engine::CodePoint* read, std::uint64_t& characters) const {
+        if (binary_.usable()) return binary_.read(p, end, read, characters);
         if (tokens_.usable()) return tokens_.read(p, end, read, characters);
         return runs_.read(p, end, read, characters);
     }
-    // Whole groups read straight from the bytes: token by token or as runs.
-    // False when not a byte could be taken.
+    // Whole groups read straight from the bytes: in blocks, token by token
+    // or as runs. False when not a byte could be taken.
     bool take_whole_groups(const unsigned char*& p, const unsigned char* end, Utf8Input& utf8,
                            Utf8Output& out) {
-        static_assert(engine::TokenGroups::kMostRead == engine::Utf8RunGroups::kMostRead,
+        static_assert(engine::BinaryGroups::kMostRead == engine::TokenGroups::kMostRead &&
+                          engine::BinaryGroups::kMostRead == engine::Utf8RunGroups::kMostRead,
                       "one buffer fits all");
-        engine::CodePoint read[engine::TokenGroups::kMostRead];
+        engine::CodePoint read[engine::BinaryGroups::kMostRead];
         const unsigned char* const start = p;
         for (;;) {
             const unsigned char* const from = p;
@@ -224,6 +230,7 @@ class DecodingStream {
     engine::Decoder decoder_;
     DecodeFailure failure_;
     Reader reader_;
+    engine::BinaryGroups binary_;
     engine::TokenGroups tokens_;
     engine::Utf8RunGroups runs_;
 };

@@ -58,6 +58,17 @@ Decoder::Decoder(std::int64_t base, std::vector<Pass> passes)
     add_table_rows(1);
 }
 
+int Decoder::meaning_alone(CodePoint c) {
+    ReplaceChain::Step step;
+    if (!single_state_ || !chain_.step(ReplaceChain::kStart, chain_.symbol_of(c), step) ||
+        step.output_length != 1)
+        return kOther;
+    CodePoint output = chain_.output(step)[0];
+    if (output == ReplaceChain::kAnyOther) output = c;
+    if (output - U'0' < fast_digit_limit_) return int(output - U'0');
+    return is_whitespace(output) ? kBlank : kOther;
+}
+
 void Decoder::restart() {
     now_ = Progress();
     refused_ = 0;

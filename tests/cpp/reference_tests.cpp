@@ -12,6 +12,7 @@
 #include "checks.hpp"
 #include "decodings.hpp"
 #include "engine/decoder.hpp"
+#include "engine/kernels/binary_groups.hpp"
 #include "engine/kernels/narrow_groups.hpp"
 #include "engine/kernels/token_groups.hpp"
 #include "engine/kernels/utf8_run_groups.hpp"
@@ -225,9 +226,13 @@ std::size_t random_piece(Random& random, std::size_t length) {
 // How many alphabets each reader takes on the best route tested, so that a
 // reader that never reads cannot pass for one that agrees.
 struct Usable {
-    unsigned narrow = 0, tokens = 0, runs = 0;
+    unsigned narrow = 0, binary = 0, tokens = 0, runs = 0;
     void count(const Alphabet& alphabet, engine::Route route) {
+        engine::Decoder decoder(alphabet.base, alphabet.decoding);
         narrow += engine::NarrowGroups(alphabet.decoding, alphabet.base, route).usable();
+        binary +=
+            engine::BinaryGroups(decoder, ' ', route).usable() ||
+            engine::BinaryGroups(decoder, alphabet.decoding[0].pattern[0] & 0x7F, route).usable();
         tokens += engine::TokenGroups(alphabet.decoding, alphabet.base, ' ', route).usable();
         runs += engine::Utf8RunGroups(alphabet.decoding, alphabet.base, ' ', route).usable();
     }
@@ -287,7 +292,8 @@ void every_route_decodes_as_the_reference() {
         }
     }
     const engine::Route best = routes.back();
-    check(usable.tokens > 500 || best < engine::Route::ssse3, "token groups read");
+    check(usable.binary > 300 || best < engine::Route::sse2, "binary groups read");
+    check(usable.tokens > 500 || best < engine::Route::sse2, "token groups read");
     check(usable.narrow > 1000 || best < engine::Route::avx2, "narrowed blocks read");
     check(usable.runs > 450 || best < engine::Route::avx2, "runs read from UTF-8");
 }

@@ -15,7 +15,8 @@ inline std::vector<engine::Route> routes_to_test() {
     if (value && *value && std::string(value) != "best" && !engine::route_named(value, last, error))
         last = engine::Route::plain;
     std::vector<engine::Route> routes;
-    for (engine::Route route : {engine::Route::plain, engine::Route::ssse3, engine::Route::avx2}) {
+    for (engine::Route route :
+         {engine::Route::plain, engine::Route::sse2, engine::Route::ssse3, engine::Route::avx2}) {
         if (route <= last && engine::route_runs_here(route)) routes.push_back(route);
     }
     return routes;

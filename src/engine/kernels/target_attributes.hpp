@@ -7,12 +7,14 @@
 #endif
 
 #if defined(__GNUC__) || defined(__clang__)
+#define MIRELO_SSE2 __attribute__((target("sse2")))
 #define MIRELO_SSSE3 __attribute__((target("ssse3")))
 #define MIRELO_AVX2 __attribute__((target("avx2,bmi2,popcnt")))
 // Compiles a loop shared by several such functions into each, with that
 // function's instruction sets.
 #define MIRELO_INLINE inline __attribute__((always_inline))
 #else
+#define MIRELO_SSE2
 #define MIRELO_SSSE3
 #define MIRELO_AVX2
 #ifdef _MSC_VER

@@ -57,7 +57,7 @@ constexpr std::uint64_t kMultipliers[] = {
 TokenGroups::TokenGroups(const std::vector<Pass>& passes, std::int64_t base, unsigned char blank,
                          Route route)
     : blank_(blank) {
-    if (route < Route::ssse3 || blank >= 0x80 || base < 2 || base > 10) return;
+    if (route < Route::sse2 || blank >= 0x80 || base < 2 || base > 10) return;
     const std::vector<Token> tokens = tokens_of(passes, base, CodePoint(blank));
     if (tokens.empty() || !is_blank_token(tokens, blank)) return;
     const std::vector<DigitToken> digits = digit_tokens(tokens);

@@ -85,6 +85,13 @@ class Decoder {
     // Characters read so far.
     std::uint64_t position() const { return now_.position; }
 
+    // What a character does in any context, where every pattern is at most
+    // one character long: its digit value, kBlank, or kOther for anything
+    // else (no output, several characters, a digit not read natively).
+    static constexpr int kBlank = -1;
+    static constexpr int kOther = -2;
+    int meaning_alone(CodePoint c);
+    std::int64_t base() const { return base_; }
     // Counts characters the caller decoded from rest to rest by other means.
     void skip(std::uint64_t characters) {
         now_.position += characters;

@@ -11,7 +11,7 @@
 namespace engine {
 
 // avx2 also takes BMI2, whose PEXT the readers of runs use.
-enum class Route : std::uint8_t { plain, ssse3, avx2 };
+enum class Route : std::uint8_t { plain, sse2, ssse3, avx2 };
 
 const char* route_name(Route route);
 // Whether this processor has the route's instructions.

@@ -19,8 +19,8 @@ class TokenGroups {
     // Usable where the decoding passes act token by token (see tokens_of,
     // with `blank` as a token), every digit token has the same length of at
     // most 8 bytes and the same count of characters, and `blank` becomes
-    // whitespace, on the ssse3 route and above, where a whole group of short
-    // tokens is read at once.
+    // whitespace, on the sse2 route and above; from ssse3 on, a whole group
+    // is read at once.
     TokenGroups(const std::vector<Pass>& passes, std::int64_t base, unsigned char blank,
                 Route route);
 
