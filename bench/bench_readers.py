@@ -48,7 +48,7 @@ READERS = [
     ("token windows", kernel("token_vectors"), "cli", ["pigeon", "monkey"], "ssse3", "sse2"),
     ("narrowed blocks", kernel("narrow_groups") + kernel("run_groups"), "module",
      ["bubble", "pigeon", "cat", "monkey"], "avx2", "ssse3"),
-    ("runs through bit planes", kernel("utf8_run_groups"), "cli", ["cat"], "avx2", "ssse3"),
+    ("runs through bit planes", kernel("run_planes"), "cli", ["cat"], "avx2", "ssse3"),
     ("decoding on several processors",
      cli("parallel_translation") + cli("piece_work") + cli("text_cuts"), "cli",
      ["bubble", "pigeon", "cat", "monkey"], "best", None),

@@ -11,8 +11,8 @@
 #include "engine/group_reader.hpp"
 #include "engine/kernels/binary_groups.hpp"
 #include "engine/kernels/route.hpp"
+#include "engine/kernels/run_planes.hpp"
 #include "engine/kernels/token_groups.hpp"
-#include "engine/kernels/utf8_run_groups.hpp"
 #include "languages/alphabet.hpp"
 #include "utf8_input.hpp"
 #include "utf8_output.hpp"
@@ -192,7 +192,7 @@ class DecodingStream {
     bool take_whole_groups(const unsigned char*& p, const unsigned char* end, Utf8Input& utf8,
                            Utf8Output& out) {
         static_assert(engine::BinaryGroups::kMostRead == engine::TokenGroups::kMostRead &&
-                          engine::BinaryGroups::kMostRead == engine::Utf8RunGroups::kMostRead,
+                          engine::BinaryGroups::kMostRead == engine::RunPlanes::kMostRead,
                       "one buffer fits all");
         engine::CodePoint read[engine::BinaryGroups::kMostRead];
         const unsigned char* const start = p;
@@ -232,7 +232,7 @@ class DecodingStream {
     Reader reader_;
     engine::BinaryGroups binary_;
     engine::TokenGroups tokens_;
-    engine::Utf8RunGroups runs_;
+    engine::RunPlanes runs_;
 };
 
 }  // namespace cli

@@ -14,8 +14,8 @@
 #include "engine/decoder.hpp"
 #include "engine/kernels/binary_groups.hpp"
 #include "engine/kernels/narrow_groups.hpp"
+#include "engine/kernels/run_planes.hpp"
 #include "engine/kernels/token_groups.hpp"
-#include "engine/kernels/utf8_run_groups.hpp"
 #include "engine/utf8.hpp"
 #include "reference.hpp"
 #include "routes.hpp"
@@ -234,7 +234,7 @@ struct Usable {
             engine::BinaryGroups(decoder, ' ', route).usable() ||
             engine::BinaryGroups(decoder, alphabet.decoding[0].pattern[0] & 0x7F, route).usable();
         tokens += engine::TokenGroups(alphabet.decoding, alphabet.base, ' ', route).usable();
-        runs += engine::Utf8RunGroups(alphabet.decoding, alphabet.base, ' ', route).usable();
+        runs += engine::RunPlanes(alphabet.decoding, alphabet.base, ' ', route).usable();
     }
 };
 

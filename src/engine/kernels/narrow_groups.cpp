@@ -60,7 +60,7 @@ NarrowGroups::NarrowGroups(const std::vector<Pass>& passes, std::int64_t base, R
         if (!runs.usable()) continue;
         blank_ = blank;
         for (const CodePoint c : runs.characters()) characters_[character_count_++] = c;
-        runs_ = std::move(runs);
+        runs_ = RunPlanes(std::move(runs), kBlankByte);
         return;
     }
 }

@@ -119,40 +119,6 @@ bool RunGroups::recognise(const std::vector<Pass>& passes, std::int64_t base, Co
 
 namespace {
 
-// The 64 bytes from a group's start: one bit per byte for the blank and for
-// each narrowed character.
-template <std::size_t Kinds>
-struct KindMasks {
-    std::uint64_t blanks = 0;
-    std::uint64_t of_kind[Kinds] = {};
-};
-
-// In two vectors of 32 bytes.
-template <std::size_t Kinds>
-struct KindsAt {
-    __m256i blank;
-    __m256i byte_of[Kinds];
-
-    MIRELO_AVX2 explicit KindsAt(unsigned char blank_byte) {
-        blank = _mm256_set1_epi8(static_cast<char>(blank_byte));
-        for (std::size_t k = 0; k < Kinds; ++k) byte_of[k] = _mm256_set1_epi8(char(0x80 + k));
-    }
-    MIRELO_AVX2 static std::uint64_t bits(__m256i low, __m256i high) {
-        return std::uint64_t(std::uint32_t(_mm256_movemask_epi8(high))) << 32 |
-               std::uint32_t(_mm256_movemask_epi8(low));
-    }
-    MIRELO_AVX2 KindMasks<Kinds> operator()(const unsigned char* p) const {
-        const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-        const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
-        KindMasks<Kinds> masks;
-        masks.blanks = bits(_mm256_cmpeq_epi8(low, blank), _mm256_cmpeq_epi8(high, blank));
-        for (std::size_t k = 0; k < Kinds; ++k)
-            masks.of_kind[k] =
-                bits(_mm256_cmpeq_epi8(low, byte_of[k]), _mm256_cmpeq_epi8(high, byte_of[k]));
-        return masks;
-    }
-};
-
 // At least kWindowBits bits of a plane from a character on, read from the
 // byte that holds it (x86 keeps a word's low bits in its first byte).
 constexpr unsigned kWindowBits = 64 - 7;
@@ -206,45 +172,7 @@ MIRELO_AVX2 MIRELO_INLINE std::uint64_t RunGroups::value_of(const std::uint64_t*
     return first * ninth_power_ + second;
 }
 
-template <std::size_t Kinds>
-MIRELO_AVX2 std::size_t RunGroups::read_kinds(const unsigned char*& from, const unsigned char* end,
-                                              CodePoint* read, std::size_t most,
-                                              unsigned char blank_byte) const {
-    const KindsAt<Kinds> kinds_at(blank_byte);
-    const unsigned char* p = from;
-    std::size_t count = 0;
-    while (end - p >= 64 && count < most) {
-        KindMasks<Kinds> masks = kinds_at(p);
-        if (masks.blanks == 0) break;
-        const unsigned length = lowest_bit(masks.blanks);
-        const std::uint64_t group = low_bits(length);
-        const std::uint64_t runs = masks.of_kind[0] & group;
-        std::uint64_t known = runs, ends = 0, taken = 0, cut_short = 0;
-        for (std::size_t k = 1; k < Kinds; ++k) {
-            const std::uint64_t here = masks.of_kind[k] &= group;
-            known |= here;
-            ends |= here;
-            // The run characters the terminators take; a terminator too near
-            // the group's start would take some from before it.
-            taken |= taken_before(here, 0, run_taken_[k]);
-            cut_short |= here & too_near(run_taken_[k]);
-        }
-        if (known != group || cut_short != 0 || (taken & ~runs) != 0) break;
-        masks.of_kind[0] = runs & ~taken;
-        const std::uint64_t digits = ends | masks.of_kind[0];
-        const unsigned places = popcount(digits);
-        if (places > kMostPlaces) break;
-        const std::uint64_t value = value_of<Kinds>(masks.of_kind, digits, places);
-        if (value > kMaxCodePoint) break;
-        read[count] = CodePoint(value);
-        count += std::size_t(length != 0);
-        p += length + 1;
-    }
-    from = p;
-    return count;
-}
-
-// The rules of read_kinds, 64 characters at a time: a terminator takes the
+// A text of runs, 64 characters at a time: a terminator takes the
 // run characters before it (from the next word too), every other run
 // character is a digit of its own, and a taken character that is no run
 // character stops the reading before its group. The planes begin at a
@@ -302,19 +230,6 @@ MIRELO_AVX2 std::size_t RunGroups::read_planes_of(Planes& planes, std::size_t ch
     return count;
 }
 
-std::size_t RunGroups::read(const unsigned char*& from, const unsigned char* end, CodePoint* read,
-                            std::size_t most, unsigned char blank_byte) const {
-    static_assert(kMostTerminators == 3, "a reader for each count of terminators");
-    switch (characters_.size()) {
-        case 2:
-            return read_kinds<2>(from, end, read, most, blank_byte);
-        case 3:
-            return read_kinds<3>(from, end, read, most, blank_byte);
-        default:
-            return read_kinds<4>(from, end, read, most, blank_byte);
-    }
-}
-
 std::size_t RunGroups::read_planes(Planes& planes, std::size_t characters, CodePoint* read,
                                    std::size_t most, std::size_t& passed) const {
     passed = 0;
@@ -330,11 +245,6 @@ std::size_t RunGroups::read_planes(Planes& planes, std::size_t characters, CodeP
 }
 
 #else
-
-std::size_t RunGroups::read(const unsigned char*&, const unsigned char*, CodePoint*, std::size_t,
-                            unsigned char) const {
-    return 0;
-}
 
 std::size_t RunGroups::read_planes(Planes&, std::size_t, CodePoint*, std::size_t,
                                    std::size_t& passed) const {

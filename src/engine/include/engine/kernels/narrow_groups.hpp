@@ -13,6 +13,7 @@
 
 #include "engine/decoder.hpp"
 #include "engine/kernels/run_groups.hpp"
+#include "engine/kernels/run_planes.hpp"
 #include "engine/kernels/token_vectors.hpp"
 
 namespace engine {
@@ -96,7 +97,10 @@ class NarrowGroups {
     // Whole groups from narrowed bytes, by whichever reader the alphabet has.
     std::size_t read_groups(const unsigned char*& from, const unsigned char* end,
                             CodePoint* characters) const {
-        if (runs_.usable()) return runs_.read(from, end, characters, kMostRead, kBlankByte);
+        if (runs_.usable()) {
+            std::uint64_t passed = 0;
+            return runs_.read(from, end, characters, passed);
+        }
         std::uint64_t tokens = 0, groups = 0;
         return vectors_.read(from, end, characters, kMostRead, tokens, groups);
     }
@@ -122,7 +126,7 @@ class NarrowGroups {
     }
 
     TokenVectors vectors_;
-    RunGroups runs_;
+    RunPlanes runs_{RunGroups(), kBlankByte};
     CodePoint blank_ = 0;
     // The digit tokens' characters; the k-th becomes byte 0x80 + k.
     CodePoint characters_[kMostCharacters] = {};

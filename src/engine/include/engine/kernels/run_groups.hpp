@@ -1,9 +1,8 @@
 // Groups written in runs of one character, each run ended by a terminator or
 // standing alone, as cat language is: "喵喵喵！" is 2, "喵喵？" is 0, and
 // each "喵" left over is 1. The passes are shown to act so on any group of
-// these characters (see the constructor), and a reader then takes a group's
-// digits from bit masks of its bytes, in a text narrowed to one byte per
-// character (see NarrowGroups).
+// these characters (see the constructor), and the reader takes a group's
+// digits from bit planes of the text (see RunPlanes, which makes them).
 #pragma once
 
 #include <cstddef>
@@ -31,18 +30,8 @@ class RunGroups {
 
     bool usable() const { return usable_; }
 
-    // The run character, then the terminators: byte 0x80 + k stands for the
-    // k-th in the narrowed text.
+    // The run character, then the terminators.
     const std::vector<CodePoint>& characters() const { return characters_; }
-
-    // Reads whole groups of narrowed bytes, each ended by `blank_byte`,
-    // while 64 bytes remain and fewer than `most` characters are written;
-    // stops before a group of anything else, of 64 bytes or more, one the
-    // passes leave with a terminator in it, one of more than kMostPlaces
-    // digits, or one whose number is above U+10FFFF. Moves `from` past the last group read and
-    // returns the count of characters written to `read`.
-    std::size_t read(const unsigned char*& from, const unsigned char* end, CodePoint* read,
-                     std::size_t most, unsigned char blank_byte) const;
 
     // The most digits a group read may have (its number fits in 64 bits).
     static constexpr unsigned kMostPlaces = 18;
@@ -58,10 +47,12 @@ class RunGroups {
         std::uint64_t* of_kind[1 + kMostTerminators];
         std::uint64_t* digits;
     };
-    // As read(), from the start of planes that begin with a group, and
-    // stopping also before a group whose number is a surrogate or of more
-    // than 57 characters. Sets `passed` to the characters passed over. The
-    // planes are used up.
+    // Reads whole groups, each ended by a blank, from the start of planes
+    // that begin with a group, while fewer than `most` characters are
+    // written; stops before a group the passes leave with a terminator in it,
+    // of more than kMostPlaces digits or 57 characters, or whose number is
+    // above U+10FFFF or a surrogate. Sets `passed` to the characters passed
+    // over and returns the count written to `read`. The planes are used up.
     std::size_t read_planes(Planes& planes, std::size_t characters, CodePoint* read,
                             std::size_t most, std::size_t& passed) const;
 
@@ -74,12 +65,9 @@ class RunGroups {
     template <std::size_t Kinds>
     std::size_t read_planes_of(Planes& planes, std::size_t characters, CodePoint* read,
                                std::size_t most, std::size_t& passed) const;
-    template <std::size_t Kinds>
-    std::size_t read_kinds(const unsigned char*& from, const unsigned char* end, CodePoint* read,
-                           std::size_t most, unsigned char blank_byte) const;
 
     std::vector<CodePoint> characters_;
-    unsigned digit_of_[1 + kMostTerminators] = {};   // per narrowed byte - 0x80
+    unsigned digit_of_[1 + kMostTerminators] = {};   // per character
     unsigned run_taken_[1 + kMostTerminators] = {};  // run characters a terminator takes
     unsigned base_ = 0;
     // Per kind, the number that half of the places make where the bits say

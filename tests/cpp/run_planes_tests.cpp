@@ -10,7 +10,7 @@
 
 #include "checks.hpp"
 #include "engine/kernels/route.hpp"
-#include "engine/kernels/utf8_run_groups.hpp"
+#include "engine/kernels/run_planes.hpp"
 #include "languages/alphabet.hpp"
 #include "routes.hpp"
 #include "translation.hpp"
@@ -98,7 +98,7 @@ std::u32string random_text(std::mt19937_64& random) {
 void bytes_decode_as_the_characters_do() {
     const languages::Alphabet cat = languages::alphabet_of(cat_decoding());
     const engine::Route route = routes_to_test().back();
-    const engine::Utf8RunGroups runs(cat.passes, cat.base, ' ', route);
+    const engine::RunPlanes runs(cat.passes, cat.base, ' ', route);
     check(runs.usable() == (route == engine::Route::avx2), "read through planes on the avx2 route");
     std::mt19937_64 random(20261209);
     for (unsigned k = 0; k < 400; ++k) {

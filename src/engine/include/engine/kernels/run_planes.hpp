@@ -1,7 +1,8 @@
 // Groups written in runs of one character, as cat language is, read straight
-// from UTF-8: a block of bytes becomes bit planes, one bit per character for
-// the blank and for each of the run reader's characters, and the engine's
-// run reader takes the groups from the planes (see RunGroups).
+// from bytes: from UTF-8, or from a text narrowed to one byte per character.
+// A block of bytes becomes bit planes, one bit per character for the blank
+// and for each of the run reader's characters, and the run reader takes the
+// groups from the planes (see RunGroups).
 #pragma once
 
 #include <cstddef>
@@ -13,13 +14,15 @@
 
 namespace engine {
 
-class Utf8RunGroups {
+class RunPlanes {
   public:
     // Usable where the engine reads the groups as runs with `blank`
     // as the blank (on the avx2 route), and the run character and the
     // terminators are of one length in UTF-8.
-    Utf8RunGroups(const std::vector<Pass>& passes, std::int64_t base, unsigned char blank,
-                  Route route);
+    RunPlanes(const std::vector<Pass>& passes, std::int64_t base, unsigned char blank, Route route);
+    // The same from a narrowed text, where byte 0x80 + k stands for
+    // runs.characters()[k].
+    RunPlanes(RunGroups runs, unsigned char blank);
 
     bool usable() const { return usable_; }
 

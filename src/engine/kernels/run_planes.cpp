@@ -1,4 +1,4 @@
-#include "engine/kernels/utf8_run_groups.hpp"
+#include "engine/kernels/run_planes.hpp"
 
 #include <algorithm>
 #include <cstring>
@@ -15,8 +15,8 @@
 
 namespace engine {
 
-Utf8RunGroups::Utf8RunGroups(const std::vector<Pass>& passes, std::int64_t base,
-                             unsigned char blank, Route route)
+RunPlanes::RunPlanes(const std::vector<Pass>& passes, std::int64_t base, unsigned char blank,
+                     Route route)
     : blank_(blank) {
     if (blank >= 0x80) return;
     RunGroups runs(passes, base, CodePoint(blank), route);
@@ -31,6 +31,12 @@ Utf8RunGroups::Utf8RunGroups(const std::vector<Pass>& passes, std::int64_t base,
     }
     runs_ = std::move(runs);
     usable_ = true;
+}
+
+RunPlanes::RunPlanes(RunGroups runs, unsigned char blank)
+    : runs_(std::move(runs)), length_(1), blank_(blank), usable_(runs_.usable()) {
+    for (std::size_t k = 0; k < runs_.characters().size(); ++k)
+        bytes_[k][0] = static_cast<unsigned char>(0x80 + k);
 }
 
 #ifdef MIRELO_X86
@@ -86,9 +92,8 @@ inline void append(std::uint64_t* plane, std::size_t at, std::uint64_t bits) {
 // planes end and the reader stops. The blank ending the last group read tells
 // how many bytes were read.
 template <std::size_t Kinds, unsigned Length>
-MIRELO_AVX2 std::size_t Utf8RunGroups::read_kinds(const unsigned char*& from,
-                                                  const unsigned char* end, CodePoint* read,
-                                                  std::uint64_t& characters) const {
+MIRELO_AVX2 std::size_t RunPlanes::read_kinds(const unsigned char*& from, const unsigned char* end,
+                                              CodePoint* read, std::uint64_t& characters) const {
     constexpr std::size_t kWords = kBlock / 64;
     const std::size_t size = std::min(std::size_t(end - from), kBlock);
     const ByteKinds<Kinds, Length> kinds(bytes_, blank_);
@@ -149,8 +154,8 @@ MIRELO_AVX2 std::size_t Utf8RunGroups::read_kinds(const unsigned char*& from,
 }
 
 template <std::size_t Kinds>
-std::size_t Utf8RunGroups::read_of_length(const unsigned char*& from, const unsigned char* end,
-                                          CodePoint* read, std::uint64_t& characters) const {
+std::size_t RunPlanes::read_of_length(const unsigned char*& from, const unsigned char* end,
+                                      CodePoint* read, std::uint64_t& characters) const {
     static_assert(kLongest == 3, "a reader for each length");
     switch (length_) {
         case 1:
@@ -162,8 +167,8 @@ std::size_t Utf8RunGroups::read_of_length(const unsigned char*& from, const unsi
     }
 }
 
-std::size_t Utf8RunGroups::read(const unsigned char*& from, const unsigned char* end,
-                                CodePoint* read, std::uint64_t& characters) const {
+std::size_t RunPlanes::read(const unsigned char*& from, const unsigned char* end, CodePoint* read,
+                            std::uint64_t& characters) const {
     if (!usable_ || from == end) return 0;
     static_assert(kKinds == 4, "a reader for each count of characters");
     switch (runs_.characters().size()) {
@@ -178,8 +183,8 @@ std::size_t Utf8RunGroups::read(const unsigned char*& from, const unsigned char*
 
 #else
 
-std::size_t Utf8RunGroups::read(const unsigned char*&, const unsigned char*, CodePoint*,
-                                std::uint64_t&) const {
+std::size_t RunPlanes::read(const unsigned char*&, const unsigned char*, CodePoint*,
+                            std::uint64_t&) const {
     return 0;
 }
 
