@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <initializer_list>
 
 namespace languages {
 
@@ -33,86 +34,40 @@ struct Row {
     const char* value_list[4];
     Symbol numbers_list[4];
     std::size_t size;  // entries used of both lists
-    bool monkey_draw;  // the icon is drawn at random between the monkey pictures
     Icon icon;         // the icon, or the one for a draw of 1 or 2
+    bool monkey_draw;  // the icon is drawn at random between the monkey pictures
 };
+
+constexpr Row row(const char* label, const char* language, const char* english, Direction direction,
+                  std::initializer_list<const char*> value_list,
+                  std::initializer_list<Symbol> numbers_list, Icon icon, bool monkey_draw = false) {
+    Row row{label, language, english, direction, {}, {}, 0, icon, monkey_draw};
+    for (const char* value : value_list) row.value_list[row.size++] = value;
+    std::size_t k = 0;
+    for (const Symbol& number : numbers_list) row.numbers_list[k++] = number;
+    return row;
+}
 
 // A draw of 0 shows the second monkey picture.
 constexpr Icon monkey_draw_zero{"monkey_cp", 6};
 
 inline constexpr Row rows[] = {
-    {"人语→气泡语",
-     "气泡语",
-     "bubble",
-     Direction::encode,
-     {"O", "o", "0"},
-     {digit(1), digit(0), separator(" ")},
-     3,
-     false,
-     {"qipaoyu", 2}},
-    {"气泡语→人语",
-     "气泡语",
-     "bubble",
-     Direction::decode,
-     {"0", "O", "o"},
-     {separator(" "), digit(1), digit(0)},
-     3,
-     false,
-     {"qipaoyu", 2}},
-    {"人语→鸽语",
-     "鸽语",
-     "pigeon",
-     Direction::encode,
-     {"哩", "鸽", "咕", " "},
-     {digit(2), digit(1), digit(0), separator(" ")},
-     4,
-     false,
-     {"gezi", 3}},
-    {"鸽语→人语",
-     "鸽语",
-     "pigeon",
-     Direction::decode,
-     {"哩", "鸽", "咕", " "},
-     {digit(2), digit(1), digit(0), separator(" ")},
-     4,
-     false,
-     {"gezi", 3}},
-    {"人语→猫语",
-     "猫语",
-     "cat",
-     Direction::encode,
-     {"喵喵喵！", "喵喵？", "喵", ","},
-     {digit(2), digit(0), digit(1), separator("喵呜~ ")},
-     4,
-     false,
-     {"tabbit", 4}},
-    {"猫语→人语",
-     "猫语",
-     "cat",
-     Direction::decode,
-     {"喵呜~", "喵喵喵！", "喵喵？", "喵"},
-     {separator(""), digit(2), digit(0), digit(1)},
-     4,
-     false,
-     {"tabbit", 4}},
-    {"人语→猴语",
-     "猴语",
-     "monkey",
-     Direction::encode,
-     {"吱吱", "唧唧", " "},
-     {digit(1), digit(0), separator(" ")},
-     3,
-     true,
-     {"monkey", 5}},
-    {"猴语→人语",
-     "猴语",
-     "monkey",
-     Direction::decode,
-     {"吱吱", "唧唧", " "},
-     {digit(1), digit(0), separator(" ")},
-     3,
-     true,
-     {"monkey", 5}},
+    row("人语→气泡语", "气泡语", "bubble", Direction::encode, {"O", "o", "0"},
+        {digit(1), digit(0), separator(" ")}, {"qipaoyu", 2}),
+    row("气泡语→人语", "气泡语", "bubble", Direction::decode, {"0", "O", "o"},
+        {separator(" "), digit(1), digit(0)}, {"qipaoyu", 2}),
+    row("人语→鸽语", "鸽语", "pigeon", Direction::encode, {"哩", "鸽", "咕", " "},
+        {digit(2), digit(1), digit(0), separator(" ")}, {"gezi", 3}),
+    row("鸽语→人语", "鸽语", "pigeon", Direction::decode, {"哩", "鸽", "咕", " "},
+        {digit(2), digit(1), digit(0), separator(" ")}, {"gezi", 3}),
+    row("人语→猫语", "猫语", "cat", Direction::encode, {"喵喵喵！", "喵喵？", "喵", ","},
+        {digit(2), digit(0), digit(1), separator("喵呜~ ")}, {"tabbit", 4}),
+    row("猫语→人语", "猫语", "cat", Direction::decode, {"喵呜~", "喵喵喵！", "喵喵？", "喵"},
+        {separator(""), digit(2), digit(0), digit(1)}, {"tabbit", 4}),
+    row("人语→猴语", "猴语", "monkey", Direction::encode, {"吱吱", "唧唧", " "},
+        {digit(1), digit(0), separator(" ")}, {"monkey", 5}, true),
+    row("猴语→人语", "猴语", "monkey", Direction::decode, {"吱吱", "唧唧", " "},
+        {digit(1), digit(0), separator(" ")}, {"monkey", 5}, true),
 };
 
 constexpr std::size_t row_count = sizeof(rows) / sizeof(rows[0]);
