@@ -58,10 +58,8 @@ void Encoder::FreeSegments::operator()(Segment* segments) const {
 void Encoder::build_segment(std::uint32_t code_point, Segment& segment) {
     const ReplaceChain::State from = state_;
     Text output;
-    auto capture = [&](const CodePoint* chars, std::size_t n, CodePoint) {
-        output.append(chars, n);
-    };
-    AsCodePoints<decltype(capture)> form{*this, capture};
+    auto capture = [&](const CodePoint* units, std::size_t n) { output.append(units, n); };
+    AsUnits<CodePoint, decltype(capture)> form{*this, capture};
     const bool built = emit_piece(kSeparatorIndex, form) && emit_digits(code_point, form);
     const ReplaceChain::State next = state_;
     state_ = from;

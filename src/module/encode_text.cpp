@@ -82,9 +82,9 @@ PyObject* encode_by_interpreter(PyObject* module, const TranslationArguments& a,
 struct Measure {
     std::size_t length = 0;
     engine::CodePoint max_char = 0;
-    void operator()(const engine::CodePoint*, std::size_t n, engine::CodePoint max) {
+    void operator()(const engine::CodePoint* units, std::size_t n) {
         length += n;
-        max_char = std::max(max_char, max);
+        for (std::size_t k = 0; k < n; ++k) max_char = std::max(max_char, units[k]);
     }
 };
 
@@ -115,9 +115,11 @@ bool measure_encoded(engine::Encoder& encoder, PyObject* imput, Measure& measure
             [&](const auto* rest, std::size_t count) {
                 return encoder.measure_into(rest, count, measure.length, measure.max_char);
             },
-            [&](const auto* one) { return encoder.feed(one, 1, measure); });
+            [&](const auto* one) {
+                return encoder.template feed_units<engine::CodePoint>(one, 1, measure);
+            });
     });
-    return fed && encoder.finish(measure);
+    return fed && encoder.finish_units<engine::CodePoint>(measure);
 }
 
 template <typename Unit>

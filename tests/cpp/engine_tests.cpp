@@ -45,11 +45,11 @@ bool reference_decode(const Text& input, unsigned base, const std::vector<Pass>&
 
 Text encode(engine::Encoder& encoder, const Text& input, std::size_t piece) {
     Text out;
-    auto sink = [&](const CodePoint* chars, std::size_t n, CodePoint) { out.append(chars, n); };
+    auto sink = [&](const CodePoint* units, std::size_t n) { out.append(units, n); };
     encoder.restart();
     for (std::size_t at = 0; at < input.size(); at += piece)
-        encoder.feed(input.data() + at, std::min(piece, input.size() - at), sink);
-    encoder.finish(sink);
+        encoder.feed_units<CodePoint>(input.data() + at, std::min(piece, input.size() - at), sink);
+    encoder.finish_units<CodePoint>(sink);
     return out;
 }
 
@@ -121,9 +121,9 @@ Text encode_narrowest(engine::Encoder& encoder, const Text& input, std::size_t p
 // for the rest.
 Text measure_then_encode(engine::Encoder& encoder, const Text& input, std::size_t& count,
                          CodePoint& max_char) {
-    auto measure = [&](const CodePoint*, std::size_t n, CodePoint max) {
+    auto measure = [&](const CodePoint* units, std::size_t n) {
         count += n;
-        max_char = std::max(max_char, max);
+        for (std::size_t k = 0; k < n; ++k) max_char = std::max(max_char, units[k]);
     };
     encoder.restart();
     engine::Encoder::fast_then_one(
@@ -131,8 +131,8 @@ Text measure_then_encode(engine::Encoder& encoder, const Text& input, std::size_
         [&](const CodePoint* rest, std::size_t n) {
             return encoder.measure_into(rest, n, count, max_char);
         },
-        [&](const CodePoint* one) { return encoder.feed(one, 1, measure); });
-    encoder.finish(measure);
+        [&](const CodePoint* one) { return encoder.feed_units<CodePoint>(one, 1, measure); });
+    encoder.finish_units<CodePoint>(measure);
     Text out(count + engine::Encoder::kReadableBytes, U'#');
     CodePoint* at = &out[0];
     bool measured_enough = true;
@@ -342,14 +342,14 @@ void cached_engines_start_afresh() {
     Text first, second;
     {
         auto lease = cache.lend(2, {{U"1", U"O"}, {U"0", U"o"}, {U" ", U"0"}});
-        auto sink = [&](const CodePoint* c, std::size_t n, CodePoint) { first.append(c, n); };
-        (*lease).feed(U"ab", 2, sink);
+        auto sink = [&](const CodePoint* c, std::size_t n) { first.append(c, n); };
+        (*lease).feed_units<CodePoint>(U"ab", 2, sink);
     }
     {
         auto lease = cache.lend(2, {{U"1", U"O"}, {U"0", U"o"}, {U" ", U"0"}});
-        auto sink = [&](const CodePoint* c, std::size_t n, CodePoint) { second.append(c, n); };
-        (*lease).feed(U"ab", 2, sink);
-        (*lease).finish(sink);
+        auto sink = [&](const CodePoint* c, std::size_t n) { second.append(c, n); };
+        (*lease).feed_units<CodePoint>(U"ab", 2, sink);
+        (*lease).finish_units<CodePoint>(sink);
     }
     check(second == U"OOooooO0OOoooOo",
           "an engine left mid-text starts a new text when lent again");

@@ -27,28 +27,16 @@ class Encoder {
         first_ = true;
     }
 
-    // Sink: void(const CodePoint* chars, std::size_t length, CodePoint max_char).
-    // False when the alphabet's transducer outgrows its budget; encode_plain()
-    // then gives the result.
-    template <typename CharT, typename Sink>
-    bool feed(const CharT* text, std::size_t length, Sink& sink) {
-        AsCodePoints<Sink> form{*this, sink};
-        return feed_in(text, length, form);
-    }
-    template <typename Sink>
-    bool finish(Sink& sink) {
-        AsCodePoints<Sink> form{*this, sink};
-        return finish_in(form);
-    }
-
     // The sinks of the forms below may read at least this many bytes past the
     // end of what they are given, so that they can copy in blocks of that size.
     static constexpr std::size_t kReadableBytes = 64;
     static_assert(PaddedUnits<std::uint8_t>::kPadding >= kReadableBytes, "padding covers a block");
 
-    // The same in the code units of a string kind wide enough for every
+    // Feeds text in the code units of a string kind wide enough for every
     // character of the result: std::uint8_t, std::uint16_t or CodePoint.
-    // UnitSink: void(const Unit* units, std::size_t length).
+    // UnitSink: void(const Unit* units, std::size_t length). False when the
+    // alphabet's transducer outgrows its budget; encode_plain() then gives
+    // the result.
     template <typename Unit, typename CharT, typename UnitSink>
     bool feed_units(const CharT* text, std::size_t length, UnitSink& sink) {
         AsUnits<Unit, UnitSink> form{*this, sink};
@@ -143,17 +131,6 @@ class Encoder {
 
     // The forms of output: a form takes memoised pieces and, rarely,
     // characters made on the spot.
-    template <typename Sink>
-    struct AsCodePoints {
-        Encoder& encoder;
-        Sink& sink;
-        void piece(const Piece& p) {
-            if (p.length != 0) sink(encoder.code_points_.data() + p.offset, p.length, p.max_char);
-        }
-        void chars(const CodePoint* c, std::size_t n, CodePoint max_char) {
-            if (n != 0) sink(c, n, max_char);
-        }
-    };
     template <typename Unit, typename UnitSink>
     struct AsUnits {
         Encoder& encoder;
@@ -163,7 +140,7 @@ class Encoder {
         }
         // In pieces of at most one block, each followed by a block of zeros.
         static constexpr std::size_t kBlockUnits = kReadableBytes / sizeof(Unit);
-        void chars(const CodePoint* c, std::size_t n, CodePoint) {
+        void chars(const CodePoint* c, std::size_t n) {
             Unit units[2 * kBlockUnits] = {};
             for (std::size_t at = 0; at < n; at += kBlockUnits) {
                 const std::size_t count = std::min(n - at, kBlockUnits);
@@ -179,7 +156,7 @@ class Encoder {
         void piece(const Piece& p) {
             if (p.utf8_length != 0) sink(encoder.utf8_.data() + p.utf8_offset, p.utf8_length);
         }
-        void chars(const CodePoint* c, std::size_t n, CodePoint) {
+        void chars(const CodePoint* c, std::size_t n) {
             PaddedUnits<char>& bytes = encoder.utf8_scratch_;
             bytes.clear();
             bytes.append_utf8(c, n);
@@ -271,9 +248,7 @@ class Encoder {
         for (CodePoint& c : scratch_) {
             if (c == ReplaceChain::kAnyOther) c = input;
         }
-        CodePoint max_char = 0;
-        for (CodePoint c : scratch_) max_char = c > max_char ? c : max_char;
-        form.chars(scratch_.data(), scratch_.size(), max_char);
+        form.chars(scratch_.data(), scratch_.size());
     }
 
     template <typename Form>
