@@ -41,14 +41,14 @@ def cli(name):
 
 # name, its files, the cases (module or command line, languages), the route
 # with it and the route without it (None: the same program on one processor).
-# The run reader serves both readers of runs; its lines count with the first.
 READERS = [
     ("binary groups", kernel("binary_groups"), "cli", ["bubble"], "sse2", "plain"),
-    ("token groups", kernel("token_groups"), "cli", ["pigeon", "monkey"], "sse2", "plain"),
-    ("token windows", kernel("token_vectors"), "cli", ["pigeon", "monkey"], "ssse3", "sse2"),
-    ("narrowed blocks", kernel("narrow_groups") + kernel("run_groups"), "module",
-     ["bubble", "pigeon", "cat", "monkey"], "avx2", "ssse3"),
-    ("runs through bit planes", kernel("run_planes"), "cli", ["cat"], "avx2", "ssse3"),
+    ("token windows", kernel("token_groups") + kernel("token_vectors"), "cli",
+     ["pigeon", "monkey"], "ssse3", "sse2"),
+    ("narrowed blocks", kernel("narrow_groups"), "module", ["bubble", "pigeon", "cat", "monkey"],
+     "avx2", "ssse3"),
+    ("runs through bit planes", kernel("run_planes") + kernel("run_groups"), "cli", ["cat"],
+     "avx2", "ssse3"),
     ("decoding on several processors",
      cli("parallel_translation") + cli("piece_work") + cli("text_cuts"), "cli",
      ["bubble", "pigeon", "cat", "monkey"], "best", None),
