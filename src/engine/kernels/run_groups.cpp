@@ -45,8 +45,39 @@ RunGroups::RunGroups(const std::vector<Pass>& passes, std::int64_t base, CodePoi
 // in g, nor across the blank after it.
 bool RunGroups::recognise(const std::vector<Pass>& passes, std::int64_t base, CodePoint blank) {
     if (base < 2 || base > 10) return false;
-    // The pass of the run character alone, the last pass of one character
-    // to a digit.
+    std::vector<bool> acts(passes.size(), false);
+    std::vector<CodePoint> made;  // what the acting passes write
+    if (!take_run_passes(passes, base, blank, acts, made)) return false;
+    // What the acting passes write must not be read again as a character of
+    // a group, nor as a blank.
+    for (const CodePoint c : made) {
+        if (contains(characters_, c) || (c == blank && !is_whitespace(c))) return false;
+    }
+    // Every other pass holds a character that never stands in such a text.
+    std::vector<CodePoint> present = characters_;
+    present.push_back(blank);
+    present.insert(present.end(), made.begin(), made.end());
+    for (std::size_t i = 0; i < passes.size(); ++i) {
+        const Text& pattern = passes[i].pattern;
+        if (!acts[i] &&
+            (pattern.empty() || std::all_of(pattern.begin(), pattern.end(),
+                                            [&](CodePoint c) { return contains(present, c); })))
+            return false;
+    }
+    Text blank_now(1, blank);
+    for (const Pass& pass : passes) {
+        if (!cuts_cleanly(blank_now, pass.pattern)) return false;
+        blank_now = replace_whole(blank_now, pass);
+    }
+    fill_tables(unsigned(base));
+    return is_blank_text(blank_now);
+}
+
+// The pass of the run character alone (the last pass of one character to a
+// digit), the passes of runs and terminators before it, and those of the
+// blank alone to whitespace.
+bool RunGroups::take_run_passes(const std::vector<Pass>& passes, std::int64_t base, CodePoint blank,
+                                std::vector<bool>& acts, std::vector<CodePoint>& made) {
     std::size_t alone = passes.size();
     for (std::size_t i = 0; i < passes.size(); ++i) {
         if (passes[i].pattern.size() == 1 && passes[i].pattern[0] != blank &&
@@ -57,9 +88,7 @@ bool RunGroups::recognise(const std::vector<Pass>& passes, std::int64_t base, Co
     const CodePoint run = passes[alone].pattern[0];
     characters_ = {run};
     digit_of_[0] = unsigned(digit_of(passes[alone].replacement, base));
-    std::vector<bool> acts(passes.size(), false);
     acts[alone] = true;
-    std::vector<CodePoint> made;  // what the acting passes write
     made.push_back(passes[alone].replacement[0]);
     for (std::size_t i = 0; i < passes.size(); ++i) {
         const Text& pattern = passes[i].pattern;
@@ -82,28 +111,11 @@ bool RunGroups::recognise(const std::vector<Pass>& passes, std::int64_t base, Co
         made.push_back(passes[i].replacement[0]);
         acts[i] = true;
     }
-    // What the acting passes write must not be read again as a character of
-    // a group, nor as a blank.
-    for (const CodePoint c : made) {
-        if (contains(characters_, c) || (c == blank && !is_whitespace(c))) return false;
-    }
-    // Every other pass holds a character that never stands in such a text.
-    std::vector<CodePoint> present = characters_;
-    present.push_back(blank);
-    present.insert(present.end(), made.begin(), made.end());
-    for (std::size_t i = 0; i < passes.size(); ++i) {
-        if (acts[i]) continue;
-        const Text& pattern = passes[i].pattern;
-        if (pattern.empty() || std::all_of(pattern.begin(), pattern.end(),
-                                           [&](CodePoint c) { return contains(present, c); }))
-            return false;
-    }
-    Text blank_now(1, blank);
-    for (const Pass& pass : passes) {
-        if (!cuts_cleanly(blank_now, pass.pattern)) return false;
-        blank_now = replace_whole(blank_now, pass);
-    }
-    base_ = unsigned(base);
+    return true;
+}
+
+void RunGroups::fill_tables(unsigned base) {
+    base_ = base;
     ninth_power_ = 1;
     for (unsigned b = 0; b < kHalfPlaces; ++b) ninth_power_ *= base_;
     for (std::size_t k = 0; k < characters_.size(); ++k) {
@@ -112,7 +124,6 @@ bool RunGroups::recognise(const std::vector<Pass>& passes, std::int64_t base, Co
                 halves_[k][bits] = halves_[k][bits] * base_ + ((bits >> b) & 1) * digit_of_[k];
         }
     }
-    return is_blank_text(blank_now);
 }
 
 #ifdef MIRELO_X86

@@ -58,6 +58,9 @@ class RunGroups {
 
   private:
     bool recognise(const std::vector<Pass>& passes, std::int64_t base, CodePoint blank);
+    bool take_run_passes(const std::vector<Pass>& passes, std::int64_t base, CodePoint blank,
+                         std::vector<bool>& acts, std::vector<CodePoint>& made);
+    void fill_tables(unsigned base);
     // A group's number from PEXT and tables, instead of a step per digit.
     template <std::size_t Kinds>
     std::uint64_t value_of(const std::uint64_t* of_kind, std::uint64_t digits,
