@@ -116,6 +116,16 @@ Bytes zlib_stored(const Bytes& data) {
     return out;
 }
 
+// The AND mask, bottom row first: a set bit is a transparent pixel.
+void apply_mask(Picture& picture, const std::uint8_t* mask, std::size_t stride) {
+    for (std::uint32_t y = 0; y < picture.height; ++y) {
+        const std::uint8_t* row = mask + stride * (picture.height - 1 - y);
+        for (std::uint32_t x = 0; x < picture.width; ++x)
+            picture.rgba[(static_cast<std::size_t>(y) * picture.width + x) * 4 + 3] =
+                static_cast<std::uint8_t>(mask_bit(row, x) ? 0 : 255);
+    }
+}
+
 }  // namespace
 
 std::optional<Picture> decode_dib(const std::uint8_t* data, std::size_t size) {
@@ -169,14 +179,8 @@ std::optional<Picture> decode_dib(const std::uint8_t* data, std::size_t size) {
         }
     }
     // A picture without alpha values takes its transparency from the mask.
-    if (has_mask && !(bits == 32 && any_alpha)) {
-        for (std::uint32_t y = 0; y < h; ++y) {
-            const std::uint8_t* row = data + mask_offset + mask_stride * (h - 1 - y);
-            for (std::uint32_t x = 0; x < w; ++x)
-                picture.rgba[(static_cast<std::size_t>(y) * w + x) * 4 + 3] =
-                    static_cast<std::uint8_t>(mask_bit(row, x) ? 0 : 255);
-        }
-    }
+    if (has_mask && !(bits == 32 && any_alpha))
+        apply_mask(picture, data + mask_offset, mask_stride);
     return picture;
 }
 

@@ -85,6 +85,16 @@ inline void append(std::uint64_t* plane, std::size_t at, std::uint64_t bits) {
     plane[at / 64 + 1] = (bits >> 1) >> (63 - at % 64);
 }
 
+// The bytes up to and with character `last`, from the characters before
+// each 64 bytes and the bytes among them that hold a character.
+MIRELO_AVX2 std::size_t bytes_through(std::size_t last, const std::size_t* before,
+                                      const std::uint64_t* indexes, std::size_t words) {
+    const std::size_t word =
+        std::size_t(std::upper_bound(before, before + words, last) - before) - 1;
+    const std::uint64_t rank = last - before[word];
+    return 64 * word + lowest_bit(_pdep_u64(std::uint64_t(1) << rank, indexes[word])) + 1;
+}
+
 }  // namespace
 
 // Each 64 bytes add a bit to the planes for each character that starts in
@@ -143,12 +153,7 @@ MIRELO_AVX2 std::size_t RunPlanes::read_kinds(const unsigned char*& from, const 
     std::size_t at = 0;
     const std::size_t count = runs_.read_planes(view, filled, read, kMostRead, at);
     if (at == 0) return 0;
-    const std::size_t blank_word =
-        std::size_t(std::upper_bound(before, before + words, at - 1) - before) - 1;
-    const std::uint64_t rank = at - 1 - before[blank_word];
-    const unsigned blank_byte =
-        lowest_bit(_pdep_u64(std::uint64_t(1) << rank, indexes[blank_word]));
-    from += 64 * blank_word + blank_byte + 1;
+    from += bytes_through(at - 1, before, indexes, words);
     characters += at;
     return count;
 }
