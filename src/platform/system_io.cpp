@@ -5,11 +5,7 @@
 #include <cstring>
 
 #ifdef _WIN32
-#define NOMINMAX
-#include <fcntl.h>
-#include <io.h>
-#include <sys/stat.h>
-#include <windows.h>
+#include "windows_api.hpp"
 // After windows.h, which it needs.
 #include <shellapi.h>
 #else
