@@ -13,6 +13,7 @@
 #include "platform/file_view.hpp"
 #include "platform/files.hpp"
 #include "platform/rules.hpp"
+#include "platform/system_io.hpp"
 
 #ifdef _WIN32
 #ifndef NOMINMAX
@@ -444,6 +445,13 @@ void names_beyond_ascii_reach_their_files() {
     const std::vector<std::uint8_t> meow = {'m', 'e', 'o', 'w', '\r', '\n'};
     check(platform::read_small_file(from, 100) == meow, "read by its UTF-8 name");
     check(!platform::read_small_file(from, 5), "more than the limit is not read");
+    std::string reason;
+    const int fd = platform::system_io::open_for_reading(from, reason);
+    unsigned char start[4] = {};
+    check(fd >= 0 && platform::system_io::read_some(fd, start, 4, reason) == 4 &&
+              std::memcmp(start, "meow", 4) == 0,
+          "opened for reading by its UTF-8 name");
+    if (fd >= 0) platform::system_io::close_file(fd);
     platform::SystemError error;
     check(platform::replace_file(from, to, error), "renamed");
     check(platform::read_small_file(to, 100) == meow && !platform::read_small_file(from, 100),
@@ -461,16 +469,14 @@ void names_beyond_ascii_reach_their_files() {
 #ifdef _WIN32
 
 const char kFaultChild[] = "--fault-child";
+const char kArgumentsChild[] = "--arguments-child";
 
-// Runs this program again with `argument`; its exit status, and in `said`
-// what it wrote to standard error.
-DWORD run_child(const char* argument, std::string& said) {
+// Runs this program again with the command line's `arguments`; its exit
+// status, and in `said` what it wrote to standard error.
+DWORD run_child(const std::wstring& arguments, std::string& said) {
     wchar_t self[MAX_PATH];
     GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring command = L"\"" + std::wstring(self) + L"\" ";
-    for (const char* c = kFaultChild; *c; ++c) command += wchar_t(*c);
-    command += L' ';
-    for (const char* c = argument; *c; ++c) command += wchar_t(*c);
+    std::wstring command = L"\"" + std::wstring(self) + L"\" " + arguments;
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE read_end, write_end;
     if (!CreatePipe(&read_end, &write_end, &inherit, 0)) return 0xFFFFFFFF;
@@ -538,11 +544,27 @@ void a_file_that_shrinks_ends_the_process_with_a_message() {
     std::fclose(file);
 
     std::string said;
-    check(run_child("in-page", said) == 42, "an in-page error: the given status");
+    check(run_child(L"--fault-child in-page", said) == 42, "an in-page error: the given status");
     check(said == "the file shrank\n", "an in-page error: the given message");
     said.clear();
-    check(run_child("access", said) == 7 && said.empty(),
+    check(run_child(L"--fault-child access", said) == 7 && said.empty(),
           "an access violation is not taken for a shrinking file");
+}
+
+// In the child: whether the arguments came through as UTF-8, a lone
+// surrogate as its own three bytes.
+int arguments_child(int argc, char** argv) {
+    const std::vector<std::string> arguments = platform::system_io::utf8_arguments(argc, argv);
+    return arguments.size() == 4 && arguments[1] == kArgumentsChild &&
+                   arguments[2] == "a\xED\xA0\x80z" && arguments[3] == u8"\u732b \U0001F600"
+               ? 0
+               : 5;
+}
+
+void arguments_arrive_as_utf8() {
+    std::string said;
+    check(run_child(L"--arguments-child a\xD800z \"\u732b \U0001F600\"", said) == 0,
+          "arguments beyond ASCII, and a lone surrogate, arrive as UTF-8");
 }
 
 #else
@@ -584,6 +606,8 @@ void a_file_that_shrinks_ends_the_process_with_a_message() {
 int main(int argc, char** argv) {
 #ifdef _WIN32
     if (argc == 3 && std::strcmp(argv[1], kFaultChild) == 0) return fault_child(argv[2]);
+    if (argc > 1 && std::strcmp(argv[1], kArgumentsChild) == 0) return arguments_child(argc, argv);
+    arguments_arrive_as_utf8();
 #else
     static_cast<void>(argc);
     static_cast<void>(argv);
