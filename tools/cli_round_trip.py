@@ -113,23 +113,22 @@ class Program:
                 " ".join(args), done.returncode, done.stderr.decode("utf-8", "replace").strip()))
         return done.stdout
 
-    def to_file(self, args, folder, name, append):
+    def to_file(self, args, folder, name, append, data=b""):
         """Runs with standard output sent to the file `name` in `folder`, as
-        a shell's > or >> does; the exit status and standard error."""
+        a shell's > or >> does, and `data` through a pipe on standard input;
+        the exit status and standard error."""
         if not self.through_cmd:
             with open(os.path.join(folder, name), "ab" if append else "wb") as out:
-                done = subprocess.run(self.wrapper + [self.path] + args, cwd=folder, stdout=out,
-                                      stdin=subprocess.DEVNULL, stderr=subprocess.PIPE,
-                                      timeout=900)
+                done = subprocess.run(self.wrapper + [self.path] + args, cwd=folder, input=data,
+                                      stdout=out, stderr=subprocess.PIPE, timeout=900)
             return done.returncode, done.stderr
         # A Unix redirection gives a Windows program a handle it cannot cut:
         # the Windows command interpreter opens the file as Windows does.
         # Wine passes each word on, quoted where it holds a blank.
         program = "Z:" + self.path.replace("/", "\\")
         line = [program] + args + [">>" if append else ">", name]
-        done = subprocess.run(self.wrapper + ["cmd", "/c"] + line, cwd=folder,
-                              stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                              stderr=subprocess.PIPE, timeout=900)
+        done = subprocess.run(self.wrapper + ["cmd", "/c"] + line, cwd=folder, input=data,
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=900)
         return done.returncode, done.stderr
 
 
@@ -205,18 +204,22 @@ def check_nothing_partial(program, reference, folder):
     valid = ("猫" * 50000).encode("utf-8")
     with open(os.path.join(folder, "broken.txt"), "wb") as out:
         out.write(program.translate(["encode", "monkey"], valid) + "吱吱X".encode("utf-8"))
-    for append, before in ((False, b""), (True, b"kept\r\n")):
-        with open(os.path.join(folder, "out.txt"), "wb") as out:
-            out.write(before)
-        status, error = program.to_file(["decode", "monkey", "broken.txt"], folder, "out.txt",
-                                        append)
-        with open(os.path.join(folder, "out.txt"), "rb") as out:
-            expect("the output file after an error (>>: %s)" % append, out.read(), before)
-        expect("exit status after an error in a file", status, INPUT)
-        if "is not in 猴语" not in error.decode("utf-8", "replace"):
-            raise Failure("the error in a file is not named: %s" % shown(error))
     with open(os.path.join(folder, "broken.txt"), "rb") as source:
         broken = source.read()
+    # From the file, seen in pieces, and from a pipe, read in chunks.
+    for source, data in ((["broken.txt"], b""), ([], broken)):
+        for append, before in ((False, b""), (True, b"kept\r\n")):
+            with open(os.path.join(folder, "out.txt"), "wb") as out:
+                out.write(before)
+            status, error = program.to_file(["decode", "monkey"] + source, folder, "out.txt",
+                                            append, data)
+            what = "output to a file (%s, from %s) after an error" % (
+                ">>" if append else ">", "a file" if source else "a pipe")
+            with open(os.path.join(folder, "out.txt"), "rb") as out:
+                expect(what, out.read(), before)
+            expect(what + ": exit status", status, INPUT)
+            if "is not in 猴语" not in error.decode("utf-8", "replace"):
+                raise Failure("%s: the error is not named: %s" % (what, shown(error)))
     got = program.run(["decode", "monkey"], broken)
     expect("exit status after an error in a pipe", got.returncode, INPUT)
     if not got.stdout or not valid.startswith(got.stdout):
