@@ -58,7 +58,11 @@ start_wine() {
         "$WINESERVER" --persistent
     fi
     trap '"$WINESERVER" --kill || true' EXIT
-    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    # Wine's own services start now, with their output in a log: started by
+    # a later program, they would keep its pipes open, and its reader waiting.
+    if [ -f "$WINEPREFIX/system.reg" ]; then
+        run_logged "Starting Wine" "$WINE" wineboot
+    else
         run_logged "Making the Wine prefix" "$WINE" wineboot --init
     fi
 }
