@@ -125,3 +125,59 @@ install_project() {
         "$venv/bin/python" -m pip install --disable-pip-version-check --no-build-isolation \
         -C "build-dir=$MIRELO_ROOT/build/$version" "$@" "$MIRELO_ROOT$extra"
 }
+
+# Lets apt-get fetch source packages: a deb-src entry beside each deb entry
+# the machine already has, in files of our own; nothing when apt-get knows
+# the package's source already.
+ensure_debian_sources() {
+    local package="$1" own="/etc/apt/sources.list.d/mirelo-sources" file
+    apt-cache showsrc "$package" 2>/dev/null | grep -q '^Package:' && return 0
+    for file in /etc/apt/sources.list.d/*.sources; do
+        [ -f "$file" ] && [ "$file" != "$own.sources" ] || continue
+        sed 's/^Types: *deb$/Types: deb-src/' "$file"
+        printf '\n'
+    done | as_root tee "$own.sources" >/dev/null
+    if [ -f /etc/apt/sources.list ]; then
+        sed -n 's/^deb \(.*\)$/deb-src \1/p' /etc/apt/sources.list | as_root tee "$own.list" >/dev/null
+    fi
+    export DEBIAN_FRONTEND=noninteractive
+    run_logged "Updating the Debian package lists with their sources" as_root apt-get update -q
+}
+
+# The venv of the newest CPython found, whose cmake, ctest and python the
+# builds and checks outside pytest use.
+tools_venv() {
+    ensure_venv "$(supported_pythons | tail -n 1)"
+}
+
+# Configures and builds FOLDER with the C++ unit tests and without the
+# module, optimised as the product ships and with warnings as errors. Further
+# arguments go to CMake (a compiler, a toolchain file).
+build_cxx() {
+    local venv="$1" folder="$2"
+    shift 2
+    "$venv/bin/cmake" -S "$MIRELO_ROOT" -B "$folder" -DMIRELO_CXX_TESTS=ON \
+        -DMIRELO_PYTHON_MODULE=OFF -DMIRELO_WERROR=ON -DCMAKE_BUILD_TYPE=Release "$@" &&
+        "$venv/bin/cmake" --build "$folder" --parallel 2
+}
+
+# Runs the C++ unit tests of the build folder FOLDER through ctest, each as
+# WRAPPER... TEST (an emulator, or Wine): the tests are listed again, with
+# the wrapper, in FOLDER-NAME. ctest's own emulator setting only applies to
+# cross builds, and this also runs native builds on emulated processors.
+run_cxx_tests_under() {
+    local venv="$1" folder="$2" name="$3"
+    shift 3
+    local listed="$folder-$name"
+    mkdir -p "$listed"
+    "$venv/bin/ctest" --test-dir "$folder" --show-only=json-v1 |
+        "$venv/bin/python" -c '
+import json, sys
+wrapper = sys.argv[1:]
+quoted = lambda word: "[==[%s]==]" % word
+for test in json.load(sys.stdin)["tests"]:
+    print("add_test(%s %s)" % (quoted(test["name"]),
+                               " ".join(quoted(word) for word in wrapper + test["command"])))
+' "$@" >"$listed/CTestTestfile.cmake"
+    "$venv/bin/ctest" --test-dir "$listed" --output-on-failure --no-tests=error --parallel 2
+}

@@ -3,8 +3,10 @@
 # runs the whole pytest suite on the oldest and the newest CPython (3.7 or
 # newer) found, and the translation and command-line tests once more on the
 # plain route; builds the C++ unit tests optimised with GCC and with clang
-# and runs them, on every route and on the plain route alone; checks the C++
-# formatting; fuzzes briefly; and checks the wheel.
+# (the module too with clang) and runs them, on every route and on the plain
+# route alone; checks the C++ formatting; fuzzes briefly; checks the wheel;
+# and checks the Windows build under Wine and other processors under QEMU
+# (tools/windows_check.sh, tools/cross_check.sh).
 # Arguments go to pytest, e.g. `tools/test.sh -k icons` or
 # `tools/test.sh tests/test_startup.py`.
 set -euo pipefail
@@ -20,15 +22,16 @@ check_formatting() {
 }
 
 # The C++ tests as the product ships: optimised, with warnings as errors;
-# the compiler is CXX, and the build folder build/cxx-<compiler>.
+# the compiler is CXX, the build folder build/cxx-<compiler>, and further
+# arguments go to CMake.
 build_cxx_tests() {
-    "$1/bin/cmake" -S . -B "build/cxx-$2" -DCMAKE_CXX_COMPILER="$2" -DMIRELO_CXX_TESTS=ON \
-        -DMIRELO_PYTHON_MODULE=OFF -DMIRELO_WERROR=ON -DCMAKE_BUILD_TYPE=Release &&
-        "$1/bin/cmake" --build "build/cxx-$2" --parallel 2
+    build_cxx "$1" "build/cxx-$2" -DCMAKE_CXX_COMPILER="$2" "${@:3}"
 }
 
+# Builds with compiler $2 what $3 says and runs the C++ tests; further
+# arguments go to CMake.
 run_cxx_tests() {
-    run_logged "Building the C++ unit tests with $2" build_cxx_tests "$1" "$2"
+    run_logged "Building $3 with $2" build_cxx_tests "$1" "$2" "${@:4}"
     "$1/bin/ctest" --test-dir "build/cxx-$2" --output-on-failure --no-tests=error
     say "The C++ unit tests on the plain route"
     MIRELO_KERNEL=plain "$1/bin/ctest" --test-dir "build/cxx-$2" --output-on-failure \
@@ -81,9 +84,13 @@ done
 if ! printf '%s\n' "$@" | grep -qE '^(\./)?tests/|^-[km]'; then
     run_plain_route_tests "${venvs[-1]}" "$@"
 fi
-run_cxx_tests "${venvs[-1]}" g++
-run_cxx_tests "${venvs[-1]}" clang++
+run_cxx_tests "${venvs[-1]}" g++ "the C++ unit tests"
+# The module too with clang, whose warnings differ from GCC's.
+run_cxx_tests "${venvs[-1]}" clang++ "the C++ unit tests and the module" \
+    -DMIRELO_PYTHON_MODULE=ON -DPython_EXECUTABLE="${venvs[-1]}/bin/python"
 check_formatting
 # A short bounded fuzz run against the plain algorithm; tools/fuzz.sh for longer.
 "$MIRELO_ROOT/tools/fuzz.sh" "${MIRELO_FUZZ_SECONDS:-15}"
 "$MIRELO_ROOT/tools/wheel_check.sh"
+"$MIRELO_ROOT/tools/windows_check.sh"
+"$MIRELO_ROOT/tools/cross_check.sh"

@@ -4,13 +4,8 @@
 #include <cstring>
 
 #ifdef _WIN32
-#define WIN32_LEAN_AND_MEAN
-#include <fcntl.h>
-#include <io.h>
-#include <sys/stat.h>
-#include <windows.h>
-
 #include "wide_text.hpp"
+#include "windows_api.hpp"
 #else
 #include <fcntl.h>
 #include <sys/stat.h>

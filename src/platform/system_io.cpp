@@ -5,11 +5,8 @@
 #include <cstring>
 
 #ifdef _WIN32
-#define NOMINMAX
-#include <fcntl.h>
-#include <io.h>
-#include <sys/stat.h>
-#include <windows.h>
+#include "wide_text.hpp"
+#include "windows_api.hpp"
 // After windows.h, which it needs.
 #include <shellapi.h>
 #else
@@ -38,26 +35,6 @@ constexpr std::size_t kMaxTransfer = std::size_t(1) << 30;
 }  // namespace
 
 #ifdef _WIN32
-
-namespace {
-
-std::string utf8_of(const wchar_t* text) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 1) return std::string();
-    std::string result(std::size_t(size - 1), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, &result[0], size, nullptr, nullptr);
-    return result;
-}
-
-std::wstring wide_of(const std::string& text) {
-    const int size = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
-    if (size <= 1) return std::wstring();
-    std::wstring result(std::size_t(size - 1), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &result[0], size);
-    return result;
-}
-
-}  // namespace
 
 void use_binary_standard_streams() {
     _setmode(kStandardInput, _O_BINARY);

@@ -2,16 +2,27 @@
 // the icon reader that shows .ico files where Tk cannot.
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <string>
 
 #include "checks.hpp"
 #include "icons/ico_picture.hpp"
 #include "platform/file_view.hpp"
+#include "platform/files.hpp"
 #include "platform/rules.hpp"
+#include "platform/system_io.hpp"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#else
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -80,6 +91,38 @@ void icon_paths_join_by_concatenation() {
     check_text(platform::icon_file_suffix(Layer::posix, "12"), "/12.ico", "POSIX icon file name");
     check_text(platform::icon_file_suffix(Layer::windows, "(1, 2)"), "\\(1, 2).ico",
                "the number text is used as it is");
+}
+
+// The rules as this build applies them: the Windows layer in a Windows
+// program, with the process's own environment (where Windows finds Temp
+// whatever the case of its name).
+void the_native_layer_is_this_systems() {
+    const platform::EnvironmentLookup process = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value ? std::optional<std::string>(value) : std::nullopt;
+    };
+    const std::optional<std::string> folder =
+        platform::program_temp_path(platform::native_layer, process, platform::user_id());
+#ifdef _WIN32
+    check(platform::native_layer == Layer::windows, "a Windows build takes the Windows layer");
+    check(
+        platform::kNamesAreText && platform::kTkShowsIcoFiles && !platform::kIconFolderMayBeShared,
+        "Windows: names are text, Tk shows .ico files, the temporary folder is private");
+    const char* const temp = std::getenv("TEMP");
+    check(temp != nullptr, "Windows sets TEMP");
+    if (temp) check_text(folder, std::string(temp) + "\\Quenzariv2.2", "the folder in TEMP");
+    check_text(*folder + platform::icon_file_suffix(platform::native_layer, "5"),
+               std::string(temp ? temp : "") + "\\Quenzariv2.2\\5.ico", "the icon file in it");
+#else
+    check(platform::native_layer == Layer::posix, "a POSIX build takes the POSIX layer");
+    check(
+        !platform::kNamesAreText && !platform::kTkShowsIcoFiles && platform::kIconFolderMayBeShared,
+        "POSIX: names are bytes, icons go through photos, the folder may be shared");
+    check(folder && folder->find("/Quenzariv2.2") != std::string::npos,
+          "the folder lies under a temporary directory");
+    check(platform::icon_file_suffix(platform::native_layer, "5") == "/5.ico",
+          "the icon file in it");
+#endif
 }
 
 void folders_open_to_others_are_refused() {
@@ -301,45 +344,230 @@ void base64_matches_the_standard_vectors() {
 
 }  // namespace
 
-#ifndef _WIN32
+// ---- files and views of files -----------------------------------------
+
+// The few calls on descriptors the tests make, on either system.
+#ifdef _WIN32
+long long seek(int fd, long long offset, int whence) {
+    return _lseeki64(fd, offset, whence);
+}
+bool write_bytes(int fd, const std::string& bytes) {
+    return _write(fd, bytes.data(), unsigned(bytes.size())) == int(bytes.size());
+}
+bool make_pipe(int ends[2]) {
+    return _pipe(ends, 4096, _O_BINARY) == 0;
+}
+void close_fd(int fd) {
+    _close(fd);
+}
+#else
+long long seek(int fd, long long offset, int whence) {
+    return lseek(fd, off_t(offset), whence);
+}
+bool write_bytes(int fd, const std::string& bytes) {
+    return write(fd, bytes.data(), bytes.size()) == ssize_t(bytes.size());
+}
+bool make_pipe(int ends[2]) {
+    return pipe(ends) == 0;
+}
+void close_fd(int fd) {
+    close(fd);
+}
+#endif
+
 std::uint8_t pattern_at(std::size_t i) {
     return std::uint8_t((i * 2654435761u) >> 13) | 1;
 }
 
-// A view shows the file's bytes from any offset, and the rest of a file is
-// counted from where its descriptor stands; pipes have no rest to see.
+// A view shows the file's bytes from any offset, whatever the system's page
+// size (4 KB) or view granularity (64 KB on Windows), and the rest of a file
+// is counted from where its descriptor stands; pipes have no rest to see.
 void files_are_seen_from_any_offset() {
     std::FILE* const file = std::tmpfile();
     check(file != nullptr, "a temporary file");
     if (!file) return;
     const int fd = fileno(file);
     std::string bytes;
-    for (std::size_t i = 0; i < 3 * 4096 + 100; ++i) bytes += char(pattern_at(i));
-    check(write(fd, bytes.data(), bytes.size()) == ssize_t(bytes.size()), "written");
-    lseek(fd, 5000, SEEK_SET);
+    for (std::size_t i = 0; i < 3 * 65536 + 100; ++i) bytes += char(pattern_at(i));
+    check(write_bytes(fd, bytes), "written");
+    seek(fd, 70000, SEEK_SET);
     std::uint64_t offset = 0, remaining = 0;
-    check(platform::FileView::rest_of_file(fd, offset, remaining) && offset == 5000 &&
-              remaining == bytes.size() - 5000,
+    check(platform::FileView::rest_of_file(fd, offset, remaining) && offset == 70000 &&
+              remaining == bytes.size() - 70000,
           "the rest of a file");
-    for (std::uint64_t from : {std::uint64_t(0), std::uint64_t(1), std::uint64_t(4095),
-                               std::uint64_t(4096), std::uint64_t(9000)}) {
-        platform::FileView view;
-        const std::size_t length = bytes.size() - std::size_t(from);
-        check(view.see(fd, from, length) && view.size() == length &&
-                  std::memcmp(view.data(), bytes.data() + from, length) == 0,
-              "a view holds the file's bytes", from);
-        platform::FileView moved = std::move(view);
-        check(view.data() == nullptr && moved.size() == length, "a view moves", from);
+    for (std::uint64_t from : {0, 1, 4095, 4096, 9000, 65535, 65536, 65537, 131072 + 5}) {
+        for (std::size_t length : {bytes.size() - std::size_t(from), std::size_t(1),
+                                   std::size_t(65536 - from % 65536 + 3)}) {
+            platform::FileView view;
+            check(view.see(fd, from, length) && view.size() == length &&
+                      std::memcmp(view.data(), bytes.data() + from, length) == 0,
+                  "a view holds the file's bytes", from * 1000000 + length);
+            platform::FileView moved = std::move(view);
+            check(view.data() == nullptr && moved.size() == length, "a view moves", from);
+            platform::FileView assigned;
+            assigned = std::move(moved);
+            check(moved.data() == nullptr && assigned.size() == length &&
+                      assigned.data()[0] == pattern_at(std::size_t(from)),
+                  "a view is assigned", from);
+        }
     }
     platform::FileView::move_to(fd, 7);
-    check(lseek(fd, 0, SEEK_CUR) == 7, "the descriptor moves");
+    check(seek(fd, 0, SEEK_CUR) == 7, "the descriptor moves");
+    check(platform::FileView::rest_of_file(fd, offset, remaining) && offset == 7 &&
+              remaining == bytes.size() - 7,
+          "the rest from where it moved");
     std::fclose(file);
     int ends[2];
-    check(pipe(ends) == 0, "a pipe");
+    check(make_pipe(ends), "a pipe");
     check(!platform::FileView::rest_of_file(ends[0], offset, remaining), "no rest in a pipe");
-    close(ends[0]);
-    close(ends[1]);
+    close_fd(ends[0]);
+    close_fd(ends[1]);
 }
+
+// Names beyond ASCII, a character outside the BMP among them, reach the
+// files they name: on Windows through their UTF-16 form, elsewhere as their
+// bytes. The file is made here by the system's own call for that name.
+void names_beyond_ascii_reach_their_files() {
+    const std::string pid = std::to_string(platform::process_id());
+    const std::string from = u8"\u732b\u8bed \u00fc\U0001F600-" + pid + ".txt";
+    const std::string to = u8"\u9e3d\u8bed-" + pid + ".txt";
+#ifdef _WIN32
+    const std::wstring wide_pid(pid.begin(), pid.end());
+    std::FILE* const file =
+        _wfopen((L"\u732b\u8bed \u00fc\U0001F600-" + wide_pid + L".txt").c_str(), L"wb");
+#else
+    std::FILE* const file = std::fopen(from.c_str(), "wb");
+#endif
+    check(file != nullptr, "a file with a name beyond ASCII");
+    if (!file) return;
+    std::fputs("meow\r\n", file);
+    std::fclose(file);
+    const std::vector<std::uint8_t> meow = {'m', 'e', 'o', 'w', '\r', '\n'};
+    check(platform::read_small_file(from, 100) == meow, "read by its UTF-8 name");
+    check(!platform::read_small_file(from, 5), "more than the limit is not read");
+    std::string reason;
+    const int fd = platform::system_io::open_for_reading(from, reason);
+    unsigned char start[4] = {};
+    check(fd >= 0 && platform::system_io::read_some(fd, start, 4, reason) == 4 &&
+              std::memcmp(start, "meow", 4) == 0,
+          "opened for reading by its UTF-8 name");
+    if (fd >= 0) platform::system_io::close_file(fd);
+    platform::SystemError error;
+    check(platform::replace_file(from, to, error), "renamed");
+    check(platform::read_small_file(to, 100) == meow && !platform::read_small_file(from, 100),
+          "the file moved to the new name");
+    const std::optional<platform::FolderStatus> status = platform::folder_status(to, error);
+    check(status && !status->is_directory && !status->is_link, "a file is no folder");
+    const std::optional<platform::FolderStatus> here = platform::folder_status(".", error);
+    check(here && here->is_directory, "the working folder is one");
+    check(!platform::folder_status(from, error) && !error.message.empty(),
+          "a name that is gone has no status, and says why");
+    platform::discard_file(to);
+    check(!platform::read_small_file(to, 100), "discarded");
+}
+
+#ifdef _WIN32
+
+const char kFaultChild[] = "--fault-child";
+const char kArgumentsChild[] = "--arguments-child";
+
+// Runs this program again with the command line's `arguments`; its exit
+// status, and in `said` what it wrote to standard error.
+DWORD run_child(const std::wstring& arguments, std::string& said) {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring command = L"\"" + std::wstring(self) + L"\" " + arguments;
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE read_end, write_end;
+    if (!CreatePipe(&read_end, &write_end, &inherit, 0)) return 0xFFFFFFFF;
+    SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = write_end;
+    PROCESS_INFORMATION child{};
+    const BOOL started = CreateProcessW(self, &command[0], nullptr, nullptr, TRUE, 0, nullptr,
+                                        nullptr, &startup, &child);
+    CloseHandle(write_end);
+    char buffer[256];
+    DWORD got = 0;
+    while (started && ReadFile(read_end, buffer, sizeof buffer, &got, nullptr) && got != 0)
+        said.append(buffer, got);
+    CloseHandle(read_end);
+    if (!started) return 0xFFFFFFFF;
+    DWORD status = 0xFFFFFFFF;
+    WaitForSingleObject(child.hProcess, INFINITE);
+    GetExitCodeProcess(child.hProcess, &status);
+    CloseHandle(child.hProcess);
+    CloseHandle(child.hThread);
+    return status;
+}
+
+// In the child: sees a file and then meets the exception named, as a read
+// of the view would. An exception that the program does not take ends it
+// with status 7 here, without the system's crash report.
+int fault_child(const char* which) {
+    SetUnhandledExceptionFilter([](EXCEPTION_POINTERS*) -> LONG {
+        TerminateProcess(GetCurrentProcess(), 7);
+        return EXCEPTION_CONTINUE_SEARCH;
+    });
+    platform::FileView::exit_on_fault("the file shrank\n", 42);
+    std::FILE* const file = std::tmpfile();
+    if (!file || !write_bytes(fileno(file), std::string(100, 'x'))) return 1;
+    platform::FileView view;
+    if (!view.see(fileno(file), 0, 100)) return 2;
+    const ULONG_PTR details[3] = {0, ULONG_PTR(view.data()), ULONG_PTR(0xC000000E)};
+    const DWORD code =
+        std::strcmp(which, "in-page") == 0 ? EXCEPTION_IN_PAGE_ERROR : EXCEPTION_ACCESS_VIOLATION;
+    RaiseException(code, 0, 3, details);
+    return 3;
+}
+
+// Windows will not cut a file that has a view; a view that cannot be read
+// (an in-page error) ends the process with the message and status given,
+// while other faults are left to the usual handling.
+void a_file_that_shrinks_ends_the_process_with_a_message() {
+    std::FILE* const file = std::tmpfile();
+    check(file != nullptr, "a temporary file");
+    if (!file) return;
+    const int fd = fileno(file);
+    check(write_bytes(fd, std::string(3 * 65536, 'x')), "written");
+    {
+        platform::FileView view;
+        check(view.see(fd, 0, 3 * 65536), "seen");
+        check(_chsize_s(fd, 0) != 0, "a file with a view cannot be cut");
+        check(view.data()[3 * 65536 - 1] == 'x', "the view still reads");
+    }
+    check(_chsize_s(fd, 0) == 0, "without the view it can");
+    std::fclose(file);
+
+    std::string said;
+    check(run_child(L"--fault-child in-page", said) == 42, "an in-page error: the given status");
+    check(said == "the file shrank\n", "an in-page error: the given message");
+    said.clear();
+    check(run_child(L"--fault-child access", said) == 7 && said.empty(),
+          "an access violation is not taken for a shrinking file");
+}
+
+// In the child: whether the arguments came through as UTF-8, a lone
+// surrogate as its own three bytes.
+int arguments_child(int argc, char** argv) {
+    const std::vector<std::string> arguments = platform::system_io::utf8_arguments(argc, argv);
+    return arguments.size() == 4 && arguments[1] == kArgumentsChild &&
+                   arguments[2] == "a\xED\xA0\x80z" && arguments[3] == u8"\u732b \U0001F600"
+               ? 0
+               : 5;
+}
+
+void arguments_arrive_as_utf8() {
+    std::string said;
+    check(run_child(L"--arguments-child a\xD800z \"\u732b \U0001F600\"", said) == 0,
+          "arguments beyond ASCII, and a lone surrogate, arrive as UTF-8");
+}
+
+#else
 
 // A file cut short under its view: the process says so and ends with the
 // status given, rather than dying of the fault.
@@ -349,7 +577,7 @@ void a_file_that_shrinks_ends_the_process_with_a_message() {
     if (!file) return;
     const int fd = fileno(file);
     const std::string bytes(3 * 4096, 'x');
-    check(write(fd, bytes.data(), bytes.size()) == ssize_t(bytes.size()), "written");
+    check(write_bytes(fd, bytes), "written");
     int message[2];
     check(pipe(message) == 0, "a pipe for the message");
     const pid_t child = fork();
@@ -372,21 +600,30 @@ void a_file_that_shrinks_ends_the_process_with_a_message() {
     check(length > 0 && std::string(said) == "the file shrank\n", "the given message");
     std::fclose(file);
 }
+
 #endif
 
-int main() {
+int main(int argc, char** argv) {
+#ifdef _WIN32
+    if (argc == 3 && std::strcmp(argv[1], kFaultChild) == 0) return fault_child(argv[2]);
+    if (argc > 1 && std::strcmp(argv[1], kArgumentsChild) == 0) return arguments_child(argc, argv);
+    arguments_arrive_as_utf8();
+#else
+    static_cast<void>(argc);
+    static_cast<void>(argv);
+#endif
     windows_folder_is_temp_with_the_name_appended();
     posix_folder_prefers_the_runtime_directory();
     icon_paths_join_by_concatenation();
+    the_native_layer_is_this_systems();
     folders_open_to_others_are_refused();
     dib_pictures_are_decoded_top_down();
     pictures_without_alpha_use_the_mask();
     broken_icons_are_refused();
     the_largest_picture_is_chosen();
     base64_matches_the_standard_vectors();
-#ifndef _WIN32
+    names_beyond_ascii_reach_their_files();
     files_are_seen_from_any_offset();
     a_file_that_shrinks_ends_the_process_with_a_message();
-#endif
     return checks::exit_status();
 }

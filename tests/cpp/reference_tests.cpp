@@ -293,7 +293,7 @@ void every_route_decodes_as_the_reference() {
     }
     const engine::Route best = routes.back();
     check(usable.binary > 300 || best < engine::Route::sse2, "binary groups read");
-    check(usable.tokens > 500 || best < engine::Route::sse2, "token groups read");
+    check(usable.tokens > 500 || best < engine::Route::ssse3, "token groups read");
     check(usable.narrow > 1000 || best < engine::Route::avx2, "narrowed blocks read");
     check(usable.runs > 450 || best < engine::Route::avx2, "runs read from UTF-8");
 }

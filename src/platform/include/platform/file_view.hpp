@@ -10,15 +10,16 @@ namespace platform {
 class FileView {
   public:
     // Where the descriptor stands in a regular file and how many bytes
-    // follow; false for other inputs (pipes, terminals, devices) and on
-    // systems where views are not used.
+    // follow; false for other inputs (pipes, terminals, devices).
     static bool rest_of_file(int fd, std::uint64_t& offset, std::uint64_t& remaining);
     // Once every byte up to `offset` has been used: the descriptor moves
     // there, as if they had been read.
     static void move_to(int fd, std::uint64_t offset);
     // A file that shrinks while it is seen makes the next access fault: the
     // process then writes `message` to standard error and exits with
-    // `status`. Call before the first view.
+    // `status` (on Windows, which refuses to cut a file that has views, the
+    // fault of a view that cannot be read: see file_view.cpp). Call before
+    // the first view.
     static void exit_on_fault(const char* message, int status);
 
     FileView() = default;
