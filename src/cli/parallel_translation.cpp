@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "languages/alphabet.hpp"
-#include "platform/file_view.hpp"
+#include "platform/mapped_view.hpp"
 #include "platform/system_io.hpp"
 #include "utf8_output.hpp"
 
@@ -21,7 +21,7 @@ constexpr unsigned kMostWorkers = 4;
 
 struct ParallelTranslation::Piece {
     std::unique_ptr<unsigned char[]> bytes;  // where a read input goes
-    platform::FileView view;                 // or where the file is seen
+    platform::MappedView view;               // or where the file is mapped
     const unsigned char* data = nullptr;     // in one or the other
     std::size_t size = 0;
     std::uint64_t sequence = 0;
@@ -54,7 +54,7 @@ ParallelTranslation::ParallelTranslation(const languages::Row& row, unsigned wor
                                          PieceSizes sizes)
     : cuts_(languages::alphabet_of(row).passes),
       piece_size_(sizes.read),
-      seen_size_(sizes.seen),
+      mapped_size_(sizes.mapped),
       gathered_(new unsigned char[sizes.read]) {
     for (unsigned k = 0; k < workers; ++k)
         workers_.push_back(std::make_unique<Worker>(row, sizes.read));
@@ -140,8 +140,8 @@ ParallelOutcome ParallelTranslation::run(int in_fd, const std::string& input_nam
     // Files that say they are empty may still give bytes when read, as the
     // system's own files do.
     const bool input_read =
-        platform::FileView::rest_of_file(in_fd, offset, remaining) && remaining > 0
-            ? see_file(in_fd, offset, remaining, read_size, read_error)
+        platform::MappedView::rest_of_file(in_fd, offset, remaining) && remaining > 0
+            ? map_file(in_fd, offset, remaining, read_size, read_error)
             : read_input(in_fd, read_size, read_error);
     drain();
     std::lock_guard<std::mutex> lock(mutex_);
@@ -150,16 +150,16 @@ ParallelOutcome ParallelTranslation::run(int in_fd, const std::string& input_nam
     return outcome;
 }
 
-bool ParallelTranslation::see_file(int fd, std::uint64_t offset, std::uint64_t remaining,
+bool ParallelTranslation::map_file(int fd, std::uint64_t offset, std::uint64_t remaining,
                                    std::size_t read_size, std::string& error) {
     const std::uint64_t end = offset + remaining;
     std::uint64_t at = offset;
     while (at < end) {
-        const std::size_t length = std::size_t(std::min<std::uint64_t>(seen_size_, end - at));
-        platform::FileView view;
-        if (!view.see(fd, at, length)) {
+        const std::size_t length = std::size_t(std::min<std::uint64_t>(mapped_size_, end - at));
+        platform::MappedView view;
+        if (!view.map(fd, at, length)) {
             // What the system will not show can still be read.
-            platform::FileView::move_to(fd, at);
+            platform::MappedView::move_to(fd, at);
             gathered_at_ = at - offset;
             return read_input(fd, read_size, error);
         }
@@ -174,7 +174,7 @@ bool ParallelTranslation::see_file(int fd, std::uint64_t offset, std::uint64_t r
         start(*worker, taken, cut != nullptr, at - offset);
         at += taken;
     }
-    platform::FileView::move_to(fd, at);
+    platform::MappedView::move_to(fd, at);
     return true;
 }
 

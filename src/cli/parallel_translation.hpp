@@ -1,7 +1,7 @@
 // Decoding on several processors. The input is cut into pieces that decode
 // alone (see TextCuts); each worker decodes its pieces with a stream of its
 // own, and the workers write their results in the order of the pieces. A stretch with no place to
-// cut goes to one worker, piece after piece, as one text. A regular file is seen in memory where it
+// cut goes to one worker, piece after piece, as one text. A regular file is memory-mapped where it
 // lies rather than copied by reads.
 #pragma once
 
@@ -30,10 +30,10 @@ class ParallelTranslation {
     // where it stays with one processor (and for encoding, where they gain
     // little).
     static unsigned workers_for(const languages::Row& row);
-    // Bytes of input per piece, read into buffers or seen in a file.
+    // Bytes of input per piece, read into buffers or mapped from a file.
     struct PieceSizes {
         std::size_t read;
-        std::size_t seen;
+        std::size_t mapped;
     };
     // Handing a piece over costs little beside decoding it, and what all
     // workers hold (buffers, views) stays within about 16 MB. A view costs no
@@ -65,9 +65,9 @@ class ParallelTranslation {
     void translate_piece(Worker& worker);
     void write_in_turn(Worker& worker, bool translated);
     void write_output(Worker& worker, std::unique_lock<std::mutex>& lock);
-    // Pieces seen where they lie in a regular file, from `offset` on; if the
-    // system will not show them, the rest is read. False when a read failed.
-    bool see_file(int fd, std::uint64_t offset, std::uint64_t remaining, std::size_t read_size,
+    // Pieces mapped where they lie in a regular file, from `offset` on; if the
+    // system will not map them, the rest is read. False when a read failed.
+    bool map_file(int fd, std::uint64_t offset, std::uint64_t remaining, std::size_t read_size,
                   std::string& error);
     // Pieces read into buffers, `read_size` bytes a call; false when a read failed.
     bool read_input(int fd, std::size_t read_size, std::string& error);
@@ -88,7 +88,7 @@ class ParallelTranslation {
 
     const TextCuts cuts_;
     const std::size_t piece_size_;  // read
-    const std::size_t seen_size_;
+    const std::size_t mapped_size_;
     std::vector<std::unique_ptr<Worker>> workers_;
     bool started_ = false;
 

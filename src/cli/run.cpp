@@ -7,7 +7,7 @@
 #include "engine/kernels/route.hpp"
 #include "options.hpp"
 #include "parallel_translation.hpp"
-#include "platform/file_view.hpp"
+#include "platform/mapped_view.hpp"
 #include "platform/system_io.hpp"
 #include "translation.hpp"
 #include "usage.hpp"
@@ -96,7 +96,7 @@ int translate_in_parallel(ParallelTranslation& translation, const Input& input,
     static std::string shrank;
     shrank = "mirelo: " + input.name +
              ": the file shrank while it was read: the output is incomplete, discard it\n";
-    platform::FileView::exit_on_fault(shrank.c_str(), kBadInput);
+    platform::MappedView::exit_on_fault(shrank.c_str(), kBadInput);
     const platform::system_io::Retraction retraction(platform::system_io::kStandardOutput);
     const ParallelOutcome outcome =
         translation.run(input.fd, input.name, platform::system_io::kStandardOutput, read_size);

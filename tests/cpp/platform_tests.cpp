@@ -10,8 +10,8 @@
 
 #include "checks.hpp"
 #include "icons/ico_picture.hpp"
-#include "platform/file_view.hpp"
 #include "platform/files.hpp"
+#include "platform/mapped_view.hpp"
 #include "platform/rules.hpp"
 #include "platform/system_io.hpp"
 
@@ -382,7 +382,7 @@ std::uint8_t pattern_at(std::size_t i) {
 // A view shows the file's bytes from any offset, whatever the system's page
 // size (4 KB) or view granularity (64 KB on Windows), and the rest of a file
 // is counted from where its descriptor stands; pipes have no rest to see.
-void files_are_seen_from_any_offset() {
+void files_are_mapped_from_any_offset() {
     std::FILE* const file = std::tmpfile();
     check(file != nullptr, "a temporary file");
     if (!file) return;
@@ -392,34 +392,34 @@ void files_are_seen_from_any_offset() {
     check(write_bytes(fd, bytes), "written");
     seek(fd, 70000, SEEK_SET);
     std::uint64_t offset = 0, remaining = 0;
-    check(platform::FileView::rest_of_file(fd, offset, remaining) && offset == 70000 &&
+    check(platform::MappedView::rest_of_file(fd, offset, remaining) && offset == 70000 &&
               remaining == bytes.size() - 70000,
           "the rest of a file");
     for (std::uint64_t from : {0, 1, 4095, 4096, 9000, 65535, 65536, 65537, 131072 + 5}) {
         for (std::size_t length : {bytes.size() - std::size_t(from), std::size_t(1),
                                    std::size_t(65536 - from % 65536 + 3)}) {
-            platform::FileView view;
-            check(view.see(fd, from, length) && view.size() == length &&
+            platform::MappedView view;
+            check(view.map(fd, from, length) && view.size() == length &&
                       std::memcmp(view.data(), bytes.data() + from, length) == 0,
                   "a view holds the file's bytes", from * 1000000 + length);
-            platform::FileView moved = std::move(view);
+            platform::MappedView moved = std::move(view);
             check(view.data() == nullptr && moved.size() == length, "a view moves", from);
-            platform::FileView assigned;
+            platform::MappedView assigned;
             assigned = std::move(moved);
             check(moved.data() == nullptr && assigned.size() == length &&
                       assigned.data()[0] == pattern_at(std::size_t(from)),
                   "a view is assigned", from);
         }
     }
-    platform::FileView::move_to(fd, 7);
+    platform::MappedView::move_to(fd, 7);
     check(seek(fd, 0, SEEK_CUR) == 7, "the descriptor moves");
-    check(platform::FileView::rest_of_file(fd, offset, remaining) && offset == 7 &&
+    check(platform::MappedView::rest_of_file(fd, offset, remaining) && offset == 7 &&
               remaining == bytes.size() - 7,
           "the rest from where it moved");
     std::fclose(file);
     int ends[2];
     check(make_pipe(ends), "a pipe");
-    check(!platform::FileView::rest_of_file(ends[0], offset, remaining), "no rest in a pipe");
+    check(!platform::MappedView::rest_of_file(ends[0], offset, remaining), "no rest in a pipe");
     close_fd(ends[0]);
     close_fd(ends[1]);
 }
@@ -513,11 +513,11 @@ int fault_child(const char* which) {
         TerminateProcess(GetCurrentProcess(), 7);
         return EXCEPTION_CONTINUE_SEARCH;
     });
-    platform::FileView::exit_on_fault("the file shrank\n", 42);
+    platform::MappedView::exit_on_fault("the file shrank\n", 42);
     std::FILE* const file = std::tmpfile();
     if (!file || !write_bytes(fileno(file), std::string(100, 'x'))) return 1;
-    platform::FileView view;
-    if (!view.see(fileno(file), 0, 100)) return 2;
+    platform::MappedView view;
+    if (!view.map(fileno(file), 0, 100)) return 2;
     const ULONG_PTR details[3] = {0, ULONG_PTR(view.data()), ULONG_PTR(0xC000000E)};
     const DWORD code =
         std::strcmp(which, "in-page") == 0 ? EXCEPTION_IN_PAGE_ERROR : EXCEPTION_ACCESS_VIOLATION;
@@ -535,8 +535,8 @@ void a_file_that_shrinks_ends_the_process_with_a_message() {
     const int fd = fileno(file);
     check(write_bytes(fd, std::string(3 * 65536, 'x')), "written");
     {
-        platform::FileView view;
-        check(view.see(fd, 0, 3 * 65536), "seen");
+        platform::MappedView view;
+        check(view.map(fd, 0, 3 * 65536), "mapped");
         check(_chsize_s(fd, 0) != 0, "a file with a view cannot be cut");
         check(view.data()[3 * 65536 - 1] == 'x', "the view still reads");
     }
@@ -583,9 +583,9 @@ void a_file_that_shrinks_ends_the_process_with_a_message() {
     const pid_t child = fork();
     if (child == 0) {
         dup2(message[1], 2);
-        platform::FileView::exit_on_fault("the file shrank\n", 42);
-        platform::FileView view;
-        if (!view.see(fd, 0, bytes.size())) _exit(1);
+        platform::MappedView::exit_on_fault("the file shrank\n", 42);
+        platform::MappedView view;
+        if (!view.map(fd, 0, bytes.size())) _exit(1);
         if (ftruncate(fd, 0) != 0) _exit(2);
         const volatile unsigned char last = view.data()[bytes.size() - 1];
         _exit(last == 'x' ? 3 : 4);
@@ -623,7 +623,7 @@ int main(int argc, char** argv) {
     the_largest_picture_is_chosen();
     base64_matches_the_standard_vectors();
     names_beyond_ascii_reach_their_files();
-    files_are_seen_from_any_offset();
+    files_are_mapped_from_any_offset();
     a_file_that_shrinks_ends_the_process_with_a_message();
     return checks::exit_status();
 }

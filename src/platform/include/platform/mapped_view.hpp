@@ -1,4 +1,4 @@
-// Part of a regular file seen in memory, read without copying it: the
+// A memory-mapped part of a regular file, read without copying it: the
 // command line decodes large files this way instead of reading them.
 #pragma once
 
@@ -7,7 +7,7 @@
 
 namespace platform {
 
-class FileView {
+class MappedView {
   public:
     // Where the descriptor stands in a regular file and how many bytes
     // follow; false for other inputs (pipes, terminals, devices).
@@ -15,22 +15,22 @@ class FileView {
     // Once every byte up to `offset` has been used: the descriptor moves
     // there, as if they had been read.
     static void move_to(int fd, std::uint64_t offset);
-    // A file that shrinks while it is seen makes the next access fault: the
+    // A file that shrinks while it is mapped makes the next access fault: the
     // process then writes `message` to standard error and exits with
     // `status` (on Windows, which refuses to cut a file that has views, the
-    // fault of a view that cannot be read: see file_view.cpp). Call before
+    // fault of a view that cannot be read: see mapped_view.cpp). Call before
     // the first view.
     static void exit_on_fault(const char* message, int status);
 
-    FileView() = default;
-    ~FileView() { release(); }
-    FileView(FileView&& other) noexcept;
-    FileView& operator=(FileView&& other) noexcept;
-    FileView(const FileView&) = delete;
-    FileView& operator=(const FileView&) = delete;
+    MappedView() = default;
+    ~MappedView() { release(); }
+    MappedView(MappedView&& other) noexcept;
+    MappedView& operator=(MappedView&& other) noexcept;
+    MappedView(const MappedView&) = delete;
+    MappedView& operator=(const MappedView&) = delete;
 
-    // Sees `length` bytes from `offset` (length > 0); false if the system refuses.
-    bool see(int fd, std::uint64_t offset, std::size_t length);
+    // Maps `length` bytes from `offset` (length > 0); false if the system refuses.
+    bool map(int fd, std::uint64_t offset, std::size_t length);
     void release();
     const unsigned char* data() const { return data_; }
     std::size_t size() const { return size_; }

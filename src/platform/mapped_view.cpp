@@ -1,4 +1,4 @@
-#include "platform/file_view.hpp"
+#include "platform/mapped_view.hpp"
 
 #include <cstdio>
 #include <cstring>
@@ -15,13 +15,13 @@
 
 namespace platform {
 
-FileView::FileView(FileView&& other) noexcept
+MappedView::MappedView(MappedView&& other) noexcept
     : base_(std::exchange(other.base_, nullptr)),
       mapped_(std::exchange(other.mapped_, 0)),
       data_(std::exchange(other.data_, nullptr)),
       size_(std::exchange(other.size_, 0)) {}
 
-FileView& FileView::operator=(FileView&& other) noexcept {
+MappedView& MappedView::operator=(MappedView&& other) noexcept {
     if (this != &other) {
         release();
         base_ = std::exchange(other.base_, nullptr);
@@ -62,7 +62,7 @@ LONG CALLBACK report_fault(EXCEPTION_POINTERS* exception) {
 
 }  // namespace
 
-bool FileView::rest_of_file(int fd, std::uint64_t& offset, std::uint64_t& remaining) {
+bool MappedView::rest_of_file(int fd, std::uint64_t& offset, std::uint64_t& remaining) {
     struct _stat64 status;
     if (_fstat64(fd, &status) != 0 || (status.st_mode & _S_IFREG) == 0) return false;
     const __int64 at = _lseeki64(fd, 0, SEEK_CUR);
@@ -72,17 +72,17 @@ bool FileView::rest_of_file(int fd, std::uint64_t& offset, std::uint64_t& remain
     return true;
 }
 
-void FileView::move_to(int fd, std::uint64_t offset) {
+void MappedView::move_to(int fd, std::uint64_t offset) {
     _lseeki64(fd, static_cast<__int64>(offset), SEEK_SET);
 }
 
-void FileView::exit_on_fault(const char* message, int status) {
+void MappedView::exit_on_fault(const char* message, int status) {
     fault_message = message;
     fault_status = status;
     if (fault_handler == nullptr) fault_handler = AddVectoredExceptionHandler(1, report_fault);
 }
 
-bool FileView::see(int fd, std::uint64_t offset, std::size_t length) {
+bool MappedView::map(int fd, std::uint64_t offset, std::size_t length) {
     release();
     const HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
     if (file == INVALID_HANDLE_VALUE) return false;
@@ -106,7 +106,7 @@ bool FileView::see(int fd, std::uint64_t offset, std::size_t length) {
     return true;
 }
 
-void FileView::release() {
+void MappedView::release() {
     if (base_ != nullptr) UnmapViewOfFile(base_);
     base_ = nullptr;
     mapped_ = 0;
@@ -129,7 +129,7 @@ void report_fault(int) {
 
 }  // namespace
 
-bool FileView::rest_of_file(int fd, std::uint64_t& offset, std::uint64_t& remaining) {
+bool MappedView::rest_of_file(int fd, std::uint64_t& offset, std::uint64_t& remaining) {
     struct stat status;
     if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) return false;
     const off_t at = lseek(fd, 0, SEEK_CUR);
@@ -139,11 +139,11 @@ bool FileView::rest_of_file(int fd, std::uint64_t& offset, std::uint64_t& remain
     return true;
 }
 
-void FileView::move_to(int fd, std::uint64_t offset) {
+void MappedView::move_to(int fd, std::uint64_t offset) {
     lseek(fd, off_t(offset), SEEK_SET);
 }
 
-void FileView::exit_on_fault(const char* message, int status) {
+void MappedView::exit_on_fault(const char* message, int status) {
     fault_message = message;
     fault_status = status;
     struct sigaction action;
@@ -153,7 +153,7 @@ void FileView::exit_on_fault(const char* message, int status) {
     sigaction(SIGBUS, &action, nullptr);
 }
 
-bool FileView::see(int fd, std::uint64_t offset, std::size_t length) {
+bool MappedView::map(int fd, std::uint64_t offset, std::size_t length) {
     release();
     const std::uint64_t page = std::uint64_t(sysconf(_SC_PAGESIZE));
     const std::uint64_t start = offset - offset % page;
@@ -167,7 +167,7 @@ bool FileView::see(int fd, std::uint64_t offset, std::size_t length) {
     return true;
 }
 
-void FileView::release() {
+void MappedView::release() {
     if (base_ != nullptr) munmap(base_, mapped_);
     base_ = nullptr;
     mapped_ = 0;
