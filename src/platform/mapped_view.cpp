@@ -32,6 +32,20 @@ MappedView& MappedView::operator=(MappedView&& other) noexcept {
     return *this;
 }
 
+void MappedView::adopt(void* base, std::size_t mapped, std::size_t skip, std::size_t length) {
+    base_ = base;
+    mapped_ = mapped;
+    data_ = static_cast<const unsigned char*>(base) + skip;
+    size_ = length;
+}
+
+void MappedView::forget() {
+    base_ = nullptr;
+    mapped_ = 0;
+    data_ = nullptr;
+    size_ = 0;
+}
+
 #ifdef _WIN32
 
 // Windows will not cut a file while a view of it exists (SetEndOfFile fails
@@ -99,19 +113,13 @@ bool MappedView::map(int fd, std::uint64_t offset, std::size_t length) {
         MapViewOfFile(mapping, FILE_MAP_READ, DWORD(start >> 32), DWORD(start), mapped);
     CloseHandle(mapping);
     if (base == nullptr) return false;
-    base_ = base;
-    mapped_ = mapped;
-    data_ = static_cast<const unsigned char*>(base) + (offset - start);
-    size_ = length;
+    adopt(base, mapped, std::size_t(offset - start), length);
     return true;
 }
 
 void MappedView::release() {
     if (base_ != nullptr) UnmapViewOfFile(base_);
-    base_ = nullptr;
-    mapped_ = 0;
-    data_ = nullptr;
-    size_ = 0;
+    forget();
 }
 
 #else
@@ -160,19 +168,13 @@ bool MappedView::map(int fd, std::uint64_t offset, std::size_t length) {
     const std::size_t mapped = length + std::size_t(offset - start);
     void* const base = mmap(nullptr, mapped, PROT_READ, MAP_PRIVATE, fd, off_t(start));
     if (base == MAP_FAILED) return false;
-    base_ = base;
-    mapped_ = mapped;
-    data_ = static_cast<const unsigned char*>(base) + (offset - start);
-    size_ = length;
+    adopt(base, mapped, std::size_t(offset - start), length);
     return true;
 }
 
 void MappedView::release() {
     if (base_ != nullptr) munmap(base_, mapped_);
-    base_ = nullptr;
-    mapped_ = 0;
-    data_ = nullptr;
-    size_ = 0;
+    forget();
 }
 
 #endif

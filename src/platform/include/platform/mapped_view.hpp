@@ -36,6 +36,9 @@ class MappedView {
     std::size_t size() const { return size_; }
 
   private:
+    // Takes a mapping of `mapped` bytes whose wanted part starts `skip` bytes in.
+    void adopt(void* base, std::size_t mapped, std::size_t skip, std::size_t length);
+    void forget();
     void* base_ = nullptr;  // as the system mapped it, from a page boundary
     std::size_t mapped_ = 0;
     const unsigned char* data_ = nullptr;
