@@ -6,9 +6,10 @@ reader and case with the median gain of the pairs and their spread, and the
 reader's lines of code.
 
 Module cases decode 1K and 1M characters of text in a fresh process per run;
-command-line cases decode the text of `--size` bytes, encoded, from a file.
-Decoding on several processors is measured against the same program held to
-one processor (taskset).
+command-line cases decode the text of `--size` bytes, encoded, from a file,
+or encode that text.
+Translation on several processors is measured against the same program held
+to one processor (taskset).
 
 Run from the repository root:
 
@@ -39,19 +40,24 @@ def cli(name):
     return ["src/cli/%s.cpp" % name, "src/cli/%s.hpp" % name]
 
 
-# name, its files, the cases (module or command line, languages), the route
-# with it and the route without it (None: the same program on one processor).
+PIECES = cli("parallel_translation") + cli("piece_work") + cli("text_cuts")
+
+# name, its files, the cases (module decoding, or the command line's decode
+# or encode; languages), the route with it and the route without it (None:
+# the same program on one processor). Both directions on several processors
+# share their files.
 READERS = [
-    ("binary groups", kernel("binary_groups"), "cli", ["bubble"], "sse2", "plain"),
-    ("token windows", kernel("token_groups") + kernel("token_vectors"), "cli",
+    ("binary groups", kernel("binary_groups"), "decode", ["bubble"], "sse2", "plain"),
+    ("token windows", kernel("token_groups") + kernel("token_vectors"), "decode",
      ["pigeon", "monkey"], "ssse3", "sse2"),
     ("narrowed blocks", kernel("narrow_groups"), "module", ["bubble", "pigeon", "cat", "monkey"],
      "avx2", "ssse3"),
-    ("runs through bit planes", kernel("run_planes") + kernel("run_groups"), "cli", ["cat"],
+    ("runs through bit planes", kernel("run_planes") + kernel("run_groups"), "decode", ["cat"],
      "avx2", "ssse3"),
-    ("decoding on several processors",
-     cli("parallel_translation") + cli("piece_work") + cli("text_cuts"), "cli",
-     ["bubble", "pigeon", "cat", "monkey"], "best", None),
+    ("decoding on several processors", PIECES, "decode", ["bubble", "pigeon", "cat", "monkey"],
+     "best", None),
+    ("encoding on several processors", PIECES, "encode", ["bubble", "pigeon", "cat", "monkey"],
+     "best", None),
 ]
 
 ONE_MODULE_CASE = """
@@ -79,10 +85,10 @@ def lines_of_code(paths):
     return count
 
 
-def timed(command, env, stdin_path=None):
+def timed(command, env, stdout=subprocess.PIPE):
     started = time.perf_counter()
-    with open(stdin_path or os.devnull, "rb") as source:
-        completed = subprocess.run(command, env=env, stdin=source, stdout=subprocess.PIPE,
+    with open(os.devnull, "rb") as source:
+        completed = subprocess.run(command, env=env, stdin=source, stdout=stdout,
                                    stderr=subprocess.PIPE)
     elapsed = time.perf_counter() - started
     if completed.returncode != 0:
@@ -102,10 +108,12 @@ def module_run(case_file, route):
     return float(output.split()[-1])
 
 
-def cli_run(mirelo, language, encoded, route, one_processor):
-    command = (["taskset", "-c", "0"] if one_processor else []) + [mirelo, "decode", language,
-                                                                    encoded]
-    return timed(command, environment(route))[0]
+def cli_run(mirelo, direction, language, source, route, one_processor):
+    command = (["taskset", "-c", "0"] if one_processor else []) + [mirelo, direction, language,
+                                                                    source]
+    # The output goes to the null device: an encoded text is up to 35 times
+    # its input, too much to gather.
+    return timed(command, environment(route), subprocess.DEVNULL)[0]
 
 
 def paired(rounds, with_it, without_it):
@@ -139,7 +147,7 @@ def module_cases(work, languages):
 def cli_inputs(work, mirelo, size, languages):
     plain = os.path.join(work, "plain.txt")
     write_input(plain, size)
-    encoded = {}
+    encoded = {"plain": plain}
     for language in languages:
         encoded[language] = os.path.join(work, language + ".txt")
         with open(plain, "rb") as source, open(encoded[language], "wb") as out:
@@ -162,22 +170,23 @@ def main():
         cases = module_cases(work, languages)
         encoded = cli_inputs(work, mirelo, byte_size(args.size), languages)
         print("%-31s %5s  %-28s  %6s" % ("reader", "lines", "case", "gain"))
-        for name, files, kind, languages_of, route, without in readers:
+        for name, files, direction, languages_of, route, without in readers:
             lines = lines_of_code(files)
             for language in languages_of:
-                if kind == "module":
+                if direction == "module":
                     for size_name in SIZES:
                         case = cases[(size_name, language)]
                         gains = paired(args.rounds, lambda: module_run(case, route),
                                        lambda: module_run(case, without))
                         report(name, lines, "module %s decode %s" % (language, size_name), gains)
                     continue
+                source = encoded["plain" if direction == "encode" else language]
                 gains = paired(
                     args.rounds,
-                    lambda: cli_run(mirelo, language, encoded[language], route, False),
-                    lambda: cli_run(mirelo, language, encoded[language], without or route,
+                    lambda: cli_run(mirelo, direction, language, source, route, False),
+                    lambda: cli_run(mirelo, direction, language, source, without or route,
                                     without is None))
-                report(name, lines, "mirelo decode %s %s" % (language, args.size), gains)
+                report(name, lines, "mirelo %s %s %s" % (direction, language, args.size), gains)
     finally:
         shutil.rmtree(work, ignore_errors=True)
 

@@ -16,6 +16,14 @@ namespace {
 
 // Each worker keeps buffers of its own: a few MB.
 constexpr unsigned kMostWorkers = 4;
+constexpr std::size_t kMB = std::size_t(1) << 20;
+// A view costs no copy, so decoding sees larger pieces than it reads; fewer
+// views also mean fewer unmappings, each of which stops the other workers'
+// processors to forget the pages.
+constexpr ParallelTranslation::PieceSizes kDecodingPieces{kMB, 4 * kMB};
+// An encoded piece is up to 35 times its input; a view twice the buffer
+// still keeps a piece's output within about 2 MB, with half the unmappings.
+constexpr ParallelTranslation::PieceSizes kEncodingPieces{kMB / 32, kMB / 16};
 
 }  // namespace
 
@@ -28,14 +36,15 @@ struct ParallelTranslation::Piece {
     std::uint64_t text_at = 0;  // byte offset in the input where the worker's text began
     bool opens = false;         // starts a text
     bool closes = false;        // ends it
+    bool last = false;          // ends the input
 };
 
 struct ParallelTranslation::Worker {
     Worker(const languages::Row& row, std::size_t piece_size)
-        : work(row), out(Utf8Output::kInMemory) {
+        : work(work_for(row)), out(Utf8Output::kInMemory) {
         piece.bytes.reset(new unsigned char[piece_size]);
     }
-    PieceWork work;
+    std::unique_ptr<PieceWork> work;
     Utf8Output out;
     Piece piece;
     bool busy = false;  // guarded by mutex_: holds a piece not yet written
@@ -44,15 +53,17 @@ struct ParallelTranslation::Worker {
 
 unsigned ParallelTranslation::workers_for(const languages::Row& row) {
     const unsigned processors = std::thread::hardware_concurrency();
-    if (processors < 2 || row.direction != languages::Direction::decode ||
-        !TextCuts(languages::alphabet_of(row).passes).any())
-        return 0;
+    if (processors < 2 || !cuts_for(row).any()) return 0;
     return std::min(processors, kMostWorkers);
+}
+
+ParallelTranslation::PieceSizes ParallelTranslation::piece_sizes_for(const languages::Row& row) {
+    return row.direction == languages::Direction::decode ? kDecodingPieces : kEncodingPieces;
 }
 
 ParallelTranslation::ParallelTranslation(const languages::Row& row, unsigned workers,
                                          PieceSizes sizes)
-    : cuts_(languages::alphabet_of(row).passes),
+    : cuts_(cuts_for(row)),
       piece_size_(sizes.read),
       mapped_size_(sizes.mapped),
       gathered_(new unsigned char[sizes.read]) {
@@ -91,8 +102,9 @@ void ParallelTranslation::serve(Worker& worker) {
 
 void ParallelTranslation::translate_piece(Worker& worker) {
     Piece& piece = worker.piece;
-    const bool translated =
-        worker.work.translate({piece.data, piece.size, piece.opens, piece.closes}, worker.out);
+    const bool translated = worker.work->translate(
+        {piece.data, piece.size, piece.opens, piece.closes, piece.sequence == 0, piece.last},
+        worker.out);
     piece.view.release();
     write_in_turn(worker, translated);
 }
@@ -106,7 +118,7 @@ void ParallelTranslation::write_in_turn(Worker& worker, bool translated) {
             write_output(worker, lock);
         } else {
             failure_ =
-                input_name_ + ": " + worker.work.failure_text(characters_written_, piece.text_at);
+                input_name_ + ": " + worker.work->failure_text(characters_written_, piece.text_at);
         }
     }
     worker.out.drop();
@@ -128,7 +140,7 @@ void ParallelTranslation::write_output(Worker& worker, std::unique_lock<std::mut
         return;
     }
     written_ += worker.out.size();
-    if (worker.piece.closes) characters_written_ += worker.work.characters();
+    if (worker.piece.closes) characters_written_ += worker.work->characters();
 }
 
 ParallelOutcome ParallelTranslation::run(int in_fd, const std::string& input_name, int out_fd,
@@ -171,7 +183,7 @@ bool ParallelTranslation::map_file(int fd, std::uint64_t offset, std::uint64_t r
         if (worker == nullptr) break;
         worker->piece.view = std::move(view);
         worker->piece.data = begin;
-        start(*worker, taken, cut != nullptr, at - offset);
+        start(*worker, taken, cut != nullptr, at + length == end, at - offset);
         at += taken;
     }
     platform::MappedView::move_to(fd, at);
@@ -195,15 +207,15 @@ bool ParallelTranslation::read_input(int fd, std::size_t read_size, std::string&
 }
 
 bool ParallelTranslation::send(bool at_end) {
-    if (at_end) return hand_over(gathered_size_, true);
+    if (at_end) return hand_over(gathered_size_, true, true);
     const unsigned char* const begin = gathered_.get();
     if (const unsigned char* cut = cuts_.last_cut(begin, begin + gathered_size_))
-        return hand_over(std::size_t(cut - begin), true);
+        return hand_over(std::size_t(cut - begin), true, false);
     // No place to cut: a full buffer goes on as the same text; less waits for more.
-    return gathered_size_ < piece_size_ || hand_over(gathered_size_, false);
+    return gathered_size_ < piece_size_ || hand_over(gathered_size_, false, false);
 }
 
-bool ParallelTranslation::hand_over(std::size_t cut, bool closes) {
+bool ParallelTranslation::hand_over(std::size_t cut, bool closes, bool last) {
     Worker* const worker = next_worker();
     if (worker == nullptr) return false;
     Piece& piece = worker->piece;
@@ -211,7 +223,7 @@ bool ParallelTranslation::hand_over(std::size_t cut, bool closes) {
     const std::size_t rest = gathered_size_ - cut;
     std::memcpy(gathered_.get(), piece.bytes.get() + cut, rest);
     piece.data = piece.bytes.get();
-    start(*worker, cut, closes, gathered_at_);
+    start(*worker, cut, closes, last, gathered_at_);
     gathered_at_ += cut;
     gathered_size_ = rest;
     return true;
@@ -225,13 +237,15 @@ ParallelTranslation::Worker* ParallelTranslation::next_worker() {
     return failure_.empty() ? worker : nullptr;
 }
 
-void ParallelTranslation::start(Worker& worker, std::size_t size, bool closes, std::uint64_t at) {
+void ParallelTranslation::start(Worker& worker, std::size_t size, bool closes, bool last,
+                                std::uint64_t at) {
     Piece& piece = worker.piece;
     piece.size = size;
     piece.sequence = sequence_++;
     piece.opens = open_text_ == nullptr;
     if (piece.opens) piece.text_at = at;
     piece.closes = closes;
+    piece.last = last;
     open_text_ = closes ? nullptr : &worker;
     {
         std::lock_guard<std::mutex> lock(mutex_);

@@ -1,8 +1,9 @@
-// Decoding on several processors. The input is cut into pieces that decode
-// alone (see TextCuts); each worker decodes its pieces with a stream of its
-// own, and the workers write their results in the order of the pieces. A stretch with no place to
-// cut goes to one worker, piece after piece, as one text. A regular file is memory-mapped where it
-// lies rather than copied by reads.
+// Translation on several processors. The input is cut into pieces that
+// translate alone (see TextCuts); each worker translates its pieces with a
+// stream of its own, and the workers write their results in the order of the
+// pieces. A stretch with no place to cut goes to one worker, piece after
+// piece, as one text. A regular file is memory-mapped where it lies rather
+// than copied by reads.
 #pragma once
 
 #include <condition_variable>
@@ -27,20 +28,16 @@ struct ParallelOutcome {
 class ParallelTranslation {
   public:
     // How many workers translating with this row on this machine takes: 0
-    // where it stays with one processor (and for encoding, where they gain
-    // little).
+    // where it stays with one processor.
     static unsigned workers_for(const languages::Row& row);
     // Bytes of input per piece, read into buffers or mapped from a file.
     struct PieceSizes {
         std::size_t read;
         std::size_t mapped;
     };
-    // Handing a piece over costs little beside decoding it, and what all
-    // workers hold (buffers, views) stays within about 16 MB. A view costs no
-    // copy, so it takes larger pieces than a read; fewer views also mean
-    // fewer unmappings, each of which stops the other workers' processors to
-    // forget the pages.
-    static constexpr PieceSizes kPieceSizes{std::size_t(1) << 20, std::size_t(4) << 20};
+    // Handing a piece over costs little beside translating it, and what all
+    // workers hold (buffers, views, encoded pieces) stays within about 16 MB.
+    static PieceSizes piece_sizes_for(const languages::Row& row);
 
     // Check started() before run().
     ParallelTranslation(const languages::Row& row, unsigned workers, PieceSizes sizes);
@@ -76,13 +73,13 @@ class ParallelTranslation {
     bool send(bool at_end);
     // Hands the first `cut` gathered bytes to the next worker; false once
     // the translation has failed.
-    bool hand_over(std::size_t cut, bool closes);
+    bool hand_over(std::size_t cut, bool closes, bool last);
     // The worker for the next piece, once idle: the one whose text goes on,
     // or the next in turn; null once the translation has failed.
     Worker* next_worker();
     // Gives the worker its piece of `size` bytes, which lies `at` bytes into
     // the input, and its place in the order.
-    void start(Worker& worker, std::size_t size, bool closes, std::uint64_t at);
+    void start(Worker& worker, std::size_t size, bool closes, bool last, std::uint64_t at);
     // Waits until every worker is idle; false once the translation has failed.
     bool drain();
 

@@ -110,7 +110,8 @@ int translate(const Invocation& invocation, const Input& input) {
     if (invocation.action == Action::encode || invocation.action == Action::decode) {
         const languages::Row& row = *invocation.row;
         if (const unsigned workers = ParallelTranslation::workers_for(row)) {
-            ParallelTranslation translation(row, workers, ParallelTranslation::kPieceSizes);
+            ParallelTranslation translation(row, workers,
+                                            ParallelTranslation::piece_sizes_for(row));
             if (translation.started())
                 return translate_in_parallel(translation, input, invocation.chunk_size);
         }

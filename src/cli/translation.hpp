@@ -70,6 +70,9 @@ class EncodingStream {
         Sink sink{out};
         return encoder_.finish_utf8(sink);
     }
+    // Goes on with a text whose first characters another stream encoded
+    // (only where every pattern is one character long).
+    void restart_after_first() { encoder_.restart_after_first(); }
     std::string failure_text() const;
 
   private:

@@ -1,12 +1,14 @@
-// Unit tests of decoding on several processors: for any text, cut into
+// Unit tests of translation on several processors: for any text, cut into
 // pieces of any size and read in any steps, the output and the message are
-// those of one stream decoding the whole text at once; texts are cut only
-// after blanks that no pattern can reach.
+// those of one stream translating the whole text at once; decoding cuts only
+// after blanks that no pattern can reach, encoding only between characters
+// and only where every pattern is one character long.
 #include <cstdio>
 #include <initializer_list>
 #include <random>
 #include <string>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "checks.hpp"
@@ -51,14 +53,25 @@ Bytes encoded(const languages::Row& row, const std::u32string& text) {
     return Bytes(out.data(), out.size());
 }
 
+Bytes utf8_of(const std::u32string& text) {
+    cli::Utf8Output out(cli::Utf8Output::kInMemory);
+    for (char32_t c : text) out.put(c);
+    return Bytes(out.data(), out.size());
+}
+
 // The reference: one stream, the whole text in one piece.
+template <typename Stream>
 Result translated_at_once(const languages::Row& row, const Bytes& text) {
-    cli::DecodingStream stream(row);
+    Stream stream(row);
     cli::Utf8Input utf8;
     cli::Utf8Output out(cli::Utf8Output::kInMemory);
-    cli::CharacterSink<cli::DecodingStream> sink{stream, out};
+    cli::CharacterSink<Stream> sink{stream, out};
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-    bool decoded = stream.decode_bytes(bytes, text.size(), utf8, sink, out);
+    bool decoded = false;
+    if constexpr (std::is_same_v<Stream, cli::DecodingStream>)
+        decoded = stream.decode_bytes(bytes, text.size(), utf8, sink, out);
+    else
+        decoded = utf8.decode(bytes, text.size(), sink);
     if (decoded && sink.ok) {
         decoded = utf8.finish();
         if (decoded) sink.ok = stream.finish(out);
@@ -71,6 +84,12 @@ Result translated_at_once(const languages::Row& row, const Bytes& text) {
                          ": " + utf8.error_reason();
     }
     return result;
+}
+
+Result translated_at_once(const languages::Row& row, const Bytes& text) {
+    return row.direction == languages::Direction::decode
+               ? translated_at_once<cli::DecodingStream>(row, text)
+               : translated_at_once<cli::EncodingStream>(row, text);
 }
 
 class TemporaryFile {
@@ -174,13 +193,16 @@ char32_t random_character(std::mt19937_64& random) {
     }
 }
 
-// Text in the language, then spoiled at random: bytes changed, cut out or
-// put in, among them blanks, syllable bytes and bytes UTF-8 never holds.
+// Text, in the language for decoding, then spoiled at random: bytes changed,
+// cut out or put in, among them blanks, syllable bytes and bytes UTF-8 never
+// holds.
 Bytes random_text(const languages::Row& row, std::mt19937_64& random) {
     std::u32string plain;
     const std::size_t length = random() % 60;
     for (std::size_t k = 0; k < length; ++k) plain += random_character(random);
-    Bytes text = encoded(row_of(row.english, languages::Direction::encode), plain);
+    Bytes text = row.direction == languages::Direction::decode
+                     ? encoded(row_of(row.english, languages::Direction::encode), plain)
+                     : utf8_of(plain);
     if (random() % 8 == 0) text += Bytes(random() % 40, text.empty() ? ' ' : text[0]);
     static const char stray[] = {' ', '0', 'O', '~', '\xe5', '\x96', '\xb5', '\xff', '\n', '1'};
     const std::size_t changes = random() % 3 == 0 ? 0 : random() % 3;
@@ -203,9 +225,9 @@ Bytes random_text(const languages::Row& row, std::mt19937_64& random) {
 
 void pieces_translate_as_the_whole_text() {
     std::mt19937_64 random(20261209);
-    for (unsigned k = 0; k < 600; ++k) {
-        static const char* const languages[] = {"bubble", "pigeon", "cat", "monkey"};
-        const languages::Row& row = row_of(languages[k % 4], languages::Direction::decode);
+    for (unsigned k = 0; k < 1200; ++k) {
+        const languages::Row& row =
+            languages::rows[k % (sizeof languages::rows / sizeof languages::rows[0])];
         const Bytes text = random_text(row, random);
         const Result whole = translated_at_once(row, text);
         const Input input = k % 16 < 8 ? Input::file : Input::pipe;
@@ -260,7 +282,15 @@ engine::Text text_of(const char32_t* text) {
 
 bool cuts_after(const std::vector<engine::Pass>& passes, unsigned char byte) {
     const unsigned char text[] = {'a', byte, 'b'};
-    return cli::TextCuts(passes).last_cut(text, text + 3) == text + 2;
+    return cli::TextCuts::after_blanks(passes).last_cut(text, text + 3) == text + 2;
+}
+
+// Where a text is cut last for encoding, as an offset (-1 for nowhere).
+long last_character_cut(const std::vector<engine::Pass>& passes,
+                        std::initializer_list<unsigned char> text) {
+    const unsigned char* const cut =
+        cli::TextCuts::between_characters(2, passes).last_cut(text.begin(), text.end());
+    return cut ? long(cut - text.begin()) : -1;
 }
 
 void only_blanks_no_pattern_reaches_are_cuts() {
@@ -275,11 +305,30 @@ void only_blanks_no_pattern_reaches_are_cuts() {
     check(!cuts_after({{text_of(U" "), text_of(U"  ")}}, ' '), "a blank made longer");
 }
 
+void characters_are_cuts_where_each_is_written_alone() {
+    const std::vector<engine::Pass> single{{text_of(U"1"), text_of(U"\u55b5\u55b5")}};
+    check(last_character_cut(single, {'a', 0xE4, 0xB8, 0xAD, 'b'}) == 4,
+          "before the last character");
+    check(last_character_cut({}, {'a', 'b'}) == 1, "no pass at all");
+    check(last_character_cut(single, {0xE4, 0xB8, 0xAD, 0xE4, 0xB8}) == 3,
+          "never inside a character");
+    check(last_character_cut(single, {0xE4, 0xB8, 0xAD}) == -1, "one character is no cut");
+    check(last_character_cut(single, {'a', 0xE5, 'b', 0x80}) == 1,
+          "never after a sequence the next byte may break");
+    check(last_character_cut({{text_of(U"1"), text_of(U"x")}, {text_of(U"x "), text_of(U"y")}},
+                             {'a', 'b', 'c'}) == -1,
+          "none where a longer pattern can match");
+    check(last_character_cut({{text_of(U"1"), text_of(U"x")}, {text_of(U"2 "), text_of(U"y")}},
+                             {'a', 'b', 'c'}) == 2,
+          "a longer pattern of what the text never holds");
+}
+
 }  // namespace
 
 int main() {
     pieces_translate_as_the_whole_text();
     long_groups_and_their_offsets();
     only_blanks_no_pattern_reaches_are_cuts();
+    characters_are_cuts_where_each_is_written_alone();
     return checks::exit_status();
 }

@@ -27,6 +27,14 @@ class Encoder {
         first_ = true;
     }
 
+    // Goes on as if some characters had been encoded already: where every
+    // pattern is one character long, what follows is written as it would be
+    // after them, whatever they were.
+    void restart_after_first() {
+        state_ = ReplaceChain::kStart;
+        first_ = false;
+    }
+
     // The sinks of the forms below may read at least this many bytes past the
     // end of what they are given, so that they can copy in blocks of that size.
     static constexpr std::size_t kReadableBytes = 64;
