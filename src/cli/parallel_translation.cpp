@@ -5,6 +5,7 @@
 #include <system_error>
 #include <thread>
 
+#include "engine/utf8.hpp"
 #include "languages/alphabet.hpp"
 #include "platform/mapped_view.hpp"
 #include "platform/system_io.hpp"
@@ -21,9 +22,41 @@ constexpr std::size_t kMB = std::size_t(1) << 20;
 // views also mean fewer unmappings, each of which stops the other workers'
 // processors to forget the pages.
 constexpr ParallelTranslation::PieceSizes kDecodingPieces{kMB, 4 * kMB};
-// An encoded piece is up to 35 times its input; a view twice the buffer
-// still keeps a piece's output within about 2 MB, with half the unmappings.
-constexpr ParallelTranslation::PieceSizes kEncodingPieces{kMB / 32, kMB / 16};
+// Encoding writes up to 43 times its input (monkey language), bubble
+// language's 8 times: each language's pieces are as large as keeps a piece's
+// output within about 4 MB, and no smaller than 64 KB.
+constexpr std::size_t kEncodedPiece = 4 * kMB;
+
+// The UTF-8 bytes the passes make of one character.
+std::size_t bytes_made_of(engine::CodePoint c, const std::vector<engine::Pass>& passes) {
+    engine::Text text(1, c);
+    for (const engine::Pass& pass : passes) text = engine::replace_whole(text, pass);
+    std::string bytes;
+    engine::append_utf8(text.data(), text.size(), bytes);
+    return bytes.size();
+}
+
+// The most bytes encoding writes for a byte of text: the largest character of
+// each UTF-8 length has the most digits, each written as the longest digit.
+std::size_t most_bytes_per_byte(const languages::Alphabet& alphabet) {
+    if (alphabet.base < 2) return 1;
+    std::size_t digit_bytes = 0;
+    for (std::int64_t digit = 0; digit < alphabet.base && digit < 10; ++digit) {
+        digit_bytes =
+            std::max(digit_bytes, bytes_made_of(engine::CodePoint('0' + digit), alphabet.passes));
+    }
+    const std::size_t separator = bytes_made_of(' ', alphabet.passes);
+    static const engine::CodePoint largest[] = {0x7F, 0x7FF, 0xFFFF, 0x10FFFF};
+    std::size_t most = 1;
+    for (std::size_t length = 1; length <= 4; ++length) {
+        std::size_t digits = 0;
+        for (engine::CodePoint c = largest[length - 1]; c != 0;
+             c /= engine::CodePoint(alphabet.base))
+            ++digits;
+        most = std::max(most, (digits * digit_bytes + separator) / length);
+    }
+    return most;
+}
 
 }  // namespace
 
@@ -58,7 +91,12 @@ unsigned ParallelTranslation::workers_for(const languages::Row& row) {
 }
 
 ParallelTranslation::PieceSizes ParallelTranslation::piece_sizes_for(const languages::Row& row) {
-    return row.direction == languages::Direction::decode ? kDecodingPieces : kEncodingPieces;
+    if (row.direction == languages::Direction::decode) return kDecodingPieces;
+    const std::size_t expansion = most_bytes_per_byte(languages::alphabet_of(row));
+    std::size_t mapped = kMB / 4;
+    while (mapped > kMB / 16 && mapped * expansion > kEncodedPiece) mapped /= 2;
+    // A view twice the buffer halves the unmappings.
+    return {mapped / 2, mapped};
 }
 
 ParallelTranslation::ParallelTranslation(const languages::Row& row, unsigned workers,

@@ -35,8 +35,8 @@ class ParallelTranslation {
         std::size_t read;
         std::size_t mapped;
     };
-    // Handing a piece over costs little beside translating it, and what all
-    // workers hold (buffers, views, encoded pieces) stays within about 16 MB.
+    // Handing a piece over costs little beside translating it, and each
+    // worker's buffers, view and encoded piece stay within a few MB.
     static PieceSizes piece_sizes_for(const languages::Row& row);
 
     // Check started() before run().

@@ -323,6 +323,27 @@ void characters_are_cuts_where_each_is_written_alone() {
           "a longer pattern of what the text never holds");
 }
 
+// The pieces grow as the language's encoding shrinks, and no character makes
+// a piece's output longer than 4 MB.
+void encoding_pieces_keep_their_output_small() {
+    const auto mapped = [](const char* english) {
+        return cli::ParallelTranslation::piece_sizes_for(
+                   row_of(english, languages::Direction::encode))
+            .mapped;
+    };
+    check(mapped("bubble") > mapped("monkey"), "bubble language's pieces larger");
+    for (const char* english : {"bubble", "pigeon", "cat", "monkey"}) {
+        for (char32_t c : {U'\x7F', U'a', U'\x7FF', U'\xFFFF', U'\x10FFFF'}) {
+            const std::u32string text(100, c);
+            const double per_byte =
+                double(encoded(row_of(english, languages::Direction::encode), text).size()) /
+                double(utf8_of(text).size());
+            check(per_byte * double(mapped(english)) <= double(4 << 20),
+                  "a piece's output within 4 MB");
+        }
+    }
+}
+
 }  // namespace
 
 int main() {
@@ -330,5 +351,6 @@ int main() {
     long_groups_and_their_offsets();
     only_blanks_no_pattern_reaches_are_cuts();
     characters_are_cuts_where_each_is_written_alone();
+    encoding_pieces_keep_their_output_small();
     return checks::exit_status();
 }
