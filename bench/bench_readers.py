@@ -27,7 +27,7 @@ import sys
 import tempfile
 import time
 
-from bench.bench_cli import byte_size, mirelo_path, write_input
+from bench.bench_cli import byte_size, mirelo_path, settle, write_input
 from bench.bench_translation import LANGUAGES, SIZES
 from bench.chat_text import chat_text
 from tests import plain_translation
@@ -48,8 +48,9 @@ PIECES = cli("parallel_translation") + cli("piece_work") + cli("text_cuts")
 # share their files.
 READERS = [
     ("binary groups", kernel("binary_groups"), "decode", ["bubble"], "sse2", "plain"),
-    ("token windows", kernel("token_groups") + kernel("token_vectors"), "decode",
-     ["pigeon", "monkey"], "ssse3", "sse2"),
+    ("tokens one at a time", kernel("token_groups"), "decode", ["pigeon", "monkey"], "sse2",
+     "plain"),
+    ("token windows", kernel("token_vectors"), "decode", ["pigeon", "monkey"], "ssse3", "sse2"),
     ("narrowed blocks", kernel("narrow_groups"), "module", ["bubble", "pigeon", "cat", "monkey"],
      "avx2", "ssse3"),
     ("runs through bit planes", kernel("run_planes") + kernel("run_groups"), "decode", ["cat"],
@@ -152,6 +153,7 @@ def cli_inputs(work, mirelo, size, languages):
         encoded[language] = os.path.join(work, language + ".txt")
         with open(plain, "rb") as source, open(encoded[language], "wb") as out:
             subprocess.run([mirelo, "encode", language], stdin=source, stdout=out, check=True)
+    settle()
     return encoded
 
 
