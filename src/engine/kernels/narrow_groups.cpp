@@ -52,7 +52,10 @@ NarrowGroups::NarrowGroups(const std::vector<Pass>& passes, std::int64_t base, R
     if (route < Route::avx2) return;
     const std::vector<CodePoint> blanks = blank_candidates(passes);
     for (const CodePoint blank : blanks) {
-        if (take_tokens(passes, base, blank, route)) return;
+        if (!take_tokens(passes, base, blank, route)) continue;
+        Decoder decoder(base, passes);
+        if (blank < 0x80) binary_ = BinaryGroups(decoder, static_cast<unsigned char>(blank), route);
+        return;
     }
     for (const CodePoint blank : blanks) {
         RunGroups runs(passes, base, blank, route);

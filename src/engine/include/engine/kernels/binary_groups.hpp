@@ -17,6 +17,7 @@ class BinaryGroups {
     // is 2, one ASCII byte stands for the digit 1, one for 0, and the given
     // byte is a blank: the one the encoder writes between groups. Other
     // blanks are left to the long way. Usable on the sse2 route and above.
+    BinaryGroups() = default;
     BinaryGroups(Decoder& decoder, unsigned char blank, Route route);
 
     bool usable() const { return usable_; }

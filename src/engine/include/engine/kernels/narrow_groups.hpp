@@ -2,8 +2,9 @@
 // passes act token by token: the text is narrowed to one byte per character
 // (each character of the digit tokens to a byte of its own, the blank to a
 // space, anything else to 0xFF) and token windows read the groups from the
-// bytes. Where they cannot, the decoder reads on, so the result stays
-// exactly what the passes give.
+// bytes. Text of one byte per character in the ASCII digits of base 2 needs
+// no narrowing: the binary groups read it as it is. Where they cannot, the
+// decoder reads on, so the result stays exactly what the passes give.
 #pragma once
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "engine/decoder.hpp"
+#include "engine/kernels/binary_groups.hpp"
 #include "engine/kernels/run_groups.hpp"
 #include "engine/kernels/run_planes.hpp"
 #include "engine/kernels/token_vectors.hpp"
@@ -74,6 +76,10 @@ class NarrowGroups {
     // to `out`; returns the count of characters passed over.
     template <typename CharT, typename Out>
     std::size_t read(const CharT* text, std::size_t length, Out& out) const {
+        if constexpr (sizeof(CharT) == 1) {
+            if (binary_.usable())
+                return read_binary(reinterpret_cast<const unsigned char*>(text), length, out);
+        }
         alignas(16) unsigned char bytes[kBlock + kWindow];
         CodePoint characters[kMostRead];
         std::size_t taken = 0;
@@ -92,6 +98,19 @@ class NarrowGroups {
             if (read == 0 || block - read >= kWindow || taken == length) break;
         }
         return taken;
+    }
+
+    template <typename Out>
+    std::size_t read_binary(const unsigned char* text, std::size_t length, Out& out) const {
+        static_assert(BinaryGroups::kMostRead == kMostRead, "one buffer fits both");
+        CodePoint characters[kMostRead];
+        const unsigned char* from = text;
+        for (const unsigned char* before = nullptr; from != before;) {
+            before = from;
+            std::uint64_t passed = 0;
+            out(characters, binary_.read(from, text + length, characters, passed));
+        }
+        return std::size_t(from - text);
     }
 
     // Whole groups from narrowed bytes, by whichever reader the alphabet has.
@@ -125,6 +144,7 @@ class NarrowGroups {
         return p == end ? end : p + 1;
     }
 
+    BinaryGroups binary_;
     TokenVectors vectors_;
     RunPlanes runs_{RunGroups(), kBlankByte};
     CodePoint blank_ = 0;
