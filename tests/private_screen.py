@@ -53,5 +53,18 @@ class Screen:
         code, text = self.run("xclip", "-o", "-selection", "clipboard")
         return text if code == 0 else ""
 
+    def close(self, window, program):
+        """Alt+F4 until the program ends, and its status: on a busy machine
+        the first press can come before the window manager has taken the
+        window over."""
+        for _ in range(4):
+            self.run("xdotool", "windowactivate", "--sync", window)
+            self.run("xdotool", "key", "--clearmodifiers", "alt+F4")
+            try:
+                return program.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                pass
+        raise AssertionError("the window did not close with Alt+F4")
+
     def title(self, window):
         return self.run("xprop", "-id", window, "_NET_WM_NAME")[1]

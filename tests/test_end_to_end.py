@@ -22,9 +22,7 @@ def test_user_starts_and_closes_the_program(screen, tmp_path):
         [window] = screen.wait_for("the window",
                                    lambda: screen.visible("--name", "^Quenzari  "), timeout=20)
         assert sorted(os.listdir(str(folder))) == ["1.ico"]
-        assert screen.run("xdotool", "windowactivate", "--sync", window)[0] == 0
-        assert screen.run("xdotool", "key", "--clearmodifiers", "alt+F4")[0] == 0
-        status = program.wait(timeout=20)
+        status = screen.close(window, program)
     finally:
         if program.poll() is None:
             program.kill()

@@ -79,9 +79,7 @@ def test_translate_and_back_with_mouse_and_keyboard(screen, tmp_path):
         assert clipboard_becomes(screen, TYPED + "\n")
         close_result_box(screen)
 
-        screen.run("xdotool", "windowactivate", "--sync", main)
-        screen.run("xdotool", "key", "alt+F4")
-        assert app.wait(timeout=20) == 0
+        assert screen.close(main, app) == 0
     finally:
         if app.poll() is None:
             app.kill()
