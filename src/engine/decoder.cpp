@@ -103,10 +103,11 @@ void Decoder::remember(CodePoint c, const ReplaceChain::Step& step) {
     const std::size_t needed = (std::size_t(std::max(now_.state, step.next)) + 1) * symbols;
     if (actions_.size() < needed) actions_.resize(needed, Action{});
     actions_[std::size_t(now_.state) * symbols + chain_.symbol_of(c)] = action;
+    // The next state's row, so that the table's loop may step into it or
+    // start there, however the step was taken: a wide character's step
+    // leads into the next piece of narrow text.
+    if (step.next < kTableStates && step.next >= table_rows_) add_table_rows(step.next + 1u);
     if (c >= kNarrow || now_.state >= kTableStates) return;
-    // The rows of both states, so that the table's loop may step into the next.
-    const std::size_t rows = std::size_t(std::max(now_.state, step.next)) + 1;
-    if (rows > table_rows_ && rows <= kTableStates) add_table_rows(rows);
     table_[std::size_t(now_.state) << 16 | c] = action;
 }
 

@@ -201,6 +201,23 @@ void worked_examples() {
           "whitespace only decodes to nothing");
 }
 
+// The passes part-way through a match after a wide character, fed on its
+// own, then narrow text: its table rows start in a state the wide
+// character's step reached.
+void a_wide_step_leads_into_narrow_text() {
+    engine::Decoder decoder(2, {{U"\U0001F600a", U"1"}, {U"b", U"0"}});
+    Text out;
+    auto emit = [&](CodePoint c) { out += c; };
+    auto refuse = [](const Text&, decltype(emit)&) { return false; };
+    const CodePoint wide[] = {U'\U0001F600'};
+    const char16_t narrow[] = u"ab ";
+    const auto ok = engine::Decoder::Status::ok;
+    check(decoder.feed(wide, 1, emit, refuse) == ok &&
+              decoder.feed(narrow, 3, emit, refuse) == ok && decoder.finish(emit, refuse) == ok &&
+              out == Text(1, CodePoint(2)),
+          "a wide character, then narrow text");
+}
+
 void whitespace_is_the_interpreters() {
     const Text blanks =
         U"\t\n\v\f\r\x1c\x1d\x1e\x1f \x85\xa0\u1680\u2000\u2001\u2002\u2003\u2004"
@@ -600,6 +617,7 @@ void routes_are_chosen_by_name() {
 int main() {
     routes_are_chosen_by_name();
     worked_examples();
+    a_wide_step_leads_into_narrow_text();
     whitespace_is_the_interpreters();
     random_alphabets_match_whole_text_passes();
     long_texts_round_trip_in_any_pieces();
