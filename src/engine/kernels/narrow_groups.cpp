@@ -95,7 +95,7 @@ bool NarrowGroups::take_tokens(const std::vector<Pass>& passes, std::int64_t bas
     std::copy(characters, characters + count, characters_);
     character_count_ = count;
     blank_ = blank;
-    vectors_ = TokenVectors(narrowed, kBlankByte, route);
+    tokens_ = TokenGroups(narrowed, kBlankByte, route);
     return true;
 }
 

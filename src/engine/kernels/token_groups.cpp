@@ -11,23 +11,6 @@ namespace engine {
 
 namespace {
 
-struct DigitToken {
-    std::string bytes;
-    std::size_t characters;
-    int digit;
-};
-
-std::vector<DigitToken> digit_tokens(const std::vector<Token>& tokens) {
-    std::vector<DigitToken> digits;
-    for (const Token& token : tokens) {
-        if (token.meaning < 0) continue;
-        std::string bytes;
-        append_utf8(token.text.data(), token.text.size(), bytes);
-        digits.push_back({bytes, token.text.size(), token.meaning});
-    }
-    return digits;
-}
-
 bool is_blank_token(const std::vector<Token>& tokens, unsigned char blank) {
     for (const Token& token : tokens) {
         if (token.text == Text(1, blank)) return token.meaning == Token::kBlank;
@@ -60,37 +43,60 @@ TokenGroups::TokenGroups(const std::vector<Pass>& passes, std::int64_t base, uns
     if (route < Route::sse2 || blank >= 0x80 || base < 2 || base > 10) return;
     const std::vector<Token> tokens = tokens_of(passes, base, CodePoint(blank));
     if (tokens.empty() || !is_blank_token(tokens, blank)) return;
-    const std::vector<DigitToken> digits = digit_tokens(tokens);
-    if (digits.empty()) return;
-    length_ = digits[0].bytes.size();
-    token_characters_ = digits[0].characters;
-    if (length_ > sizeof(std::uint64_t)) return;
-    for (const DigitToken& token : digits) {
-        if (token.bytes.size() != length_ || token.characters != token_characters_) return;
+    std::vector<std::string> bytes;
+    std::vector<int> digits;
+    for (const Token& token : tokens) {
+        if (token.meaning < 0) continue;
+        if (!bytes.empty() && token.text.size() != token_characters_) return;
+        token_characters_ = token.text.size();
+        bytes.emplace_back();
+        append_utf8(token.text.data(), token.text.size(), bytes.back());
+        digits.push_back(token.meaning);
+    }
+    usable_ = take(bytes, digits, base, route);
+}
+
+TokenGroups::TokenGroups(const std::vector<std::string>& digits, unsigned char blank, Route route)
+    : blank_(blank) {
+    if (route < Route::sse2 || digits.empty() || digits[0].size() >= sizeof(std::uint64_t)) return;
+    std::vector<int> meanings;
+    for (const std::string& token : digits) {
+        if (token.find('\xFF') != std::string::npos) return;
+        meanings.push_back(int(meanings.size()));
+    }
+    token_characters_ = digits[0].size();
+    usable_ = take(digits, meanings, std::int64_t(digits.size()), route);
+}
+
+bool TokenGroups::take(const std::vector<std::string>& tokens, const std::vector<int>& digits,
+                       std::int64_t base, Route route) {
+    if (tokens.empty()) return false;
+    length_ = tokens[0].size();
+    if (length_ == 0 || length_ > sizeof(std::uint64_t)) return false;
+    for (const std::string& token : tokens) {
+        if (token.size() != length_) return false;
     }
     unsigned char ones[sizeof(std::uint64_t)] = {};
     std::memset(ones, 0xFF, length_);
     mask_ = load(ones);
     std::vector<std::uint64_t> keys;
-    std::vector<int> values;
-    for (const DigitToken& token : digits) {
+    for (const std::string& token : tokens) {
         unsigned char bytes[sizeof(std::uint64_t)] = {};
-        std::memcpy(bytes, token.bytes.data(), length_);
+        std::memcpy(bytes, token.data(), length_);
         keys.push_back(load(bytes));
-        values.push_back(token.digit);
     }
-    if (!place(keys.data(), values.data(), keys.size())) return;
+    if (!place(keys.data(), digits.data(), keys.size())) return false;
     base_ = unsigned(base);
     for (std::uint64_t power = 1; power <= (std::uint64_t(1) << 63) / base_; power *= base_)
         ++most_digits_;
     margin_ = most_digits_ * length_ + sizeof(std::uint64_t);
-    usable_ = true;
     std::vector<std::string> by_digit(base_);
-    for (const DigitToken& token : digits) {
-        if (!by_digit[std::size_t(token.digit)].empty()) return;
-        by_digit[std::size_t(token.digit)] = token.bytes;
+    for (std::size_t k = 0; k < tokens.size(); ++k) {
+        if (!by_digit[std::size_t(digits[k])].empty()) return true;
+        by_digit[std::size_t(digits[k])] = tokens[k];
     }
-    if (digits.size() == base_) vectors_ = TokenVectors(by_digit, blank_, route);
+    if (tokens.size() == base_) vectors_ = TokenVectors(by_digit, blank_, route);
+    return true;
 }
 
 bool TokenGroups::place(const std::uint64_t* keys, const int* digits, std::size_t count) {

@@ -1,7 +1,7 @@
 // Whole groups of digit tokens read a block at a time, for alphabets whose
 // passes act token by token: the text is narrowed to one byte per character
 // (each character of the digit tokens to a byte of its own, the blank to a
-// space, anything else to 0xFF) and token windows read the groups from the
+// space, anything else to 0xFF) and the token groups read the groups from the
 // bytes. Text of one byte per character in the ASCII digits of base 2 needs
 // no narrowing: the binary groups read it as it is. Where they cannot, the
 // decoder reads on, so the result stays exactly what the passes give.
@@ -16,24 +16,24 @@
 #include "engine/kernels/binary_groups.hpp"
 #include "engine/kernels/run_groups.hpp"
 #include "engine/kernels/run_planes.hpp"
-#include "engine/kernels/token_vectors.hpp"
+#include "engine/kernels/token_groups.hpp"
 
 namespace engine {
 
 class NarrowGroups {
   public:
     // Only on the avx2 route: without AVX2 and PEXT, narrowing costs about
-    // what the windows save.
+    // what the readers save.
     NarrowGroups(const std::vector<Pass>& passes, std::int64_t base, Route route);
 
-    bool usable() const { return vectors_.usable() || runs_.usable(); }
+    bool usable() const { return tokens_.usable() || runs_.usable(); }
 
     // The most characters the digit tokens may be made of.
     static constexpr std::size_t kMostCharacters = 8;
 
-    // Feeds text to the decoder: whole groups through the windows wherever
+    // Feeds text to the decoder: whole groups through the readers wherever
     // the decoder is at rest, the rest the decoder's own way. Out takes the
-    // decoder's characters one at a time and the windows' in arrays:
+    // decoder's characters one at a time and the readers' in arrays:
     // void(CodePoint) and void(const CodePoint*, std::size_t).
     template <typename CharT, typename Out, typename Reader>
     Decoder::Status feed(Decoder& decoder, const CharT* text, std::size_t length, Out& out,
@@ -62,10 +62,10 @@ class NarrowGroups {
 
   private:
     // Characters narrowed at a time, and the bytes of 0xFF after them, so
-    // that a window never reads past the block.
+    // that a reader never reads past the block.
     static constexpr std::size_t kBlock = 4096;
-    static constexpr std::size_t kWindow = 16 * TokenVectors::kRows;
-    // Groups in a row that the windows refuse before the decoder takes the
+    static constexpr std::size_t kWindow = TokenGroups::kMostMargin;
+    // Groups in a row that the readers refuse before the decoder takes the
     // rest of the text alone: text not in the language at all.
     static constexpr unsigned kMostRefused = 16;
     static constexpr std::size_t kMostRead = 256;
@@ -94,7 +94,7 @@ class NarrowGroups {
             }
             const std::size_t read = std::size_t(from - bytes);
             taken += read;
-            // Stopped by a group the windows refuse, not by the block's end.
+            // Stopped by a group the readers refuse, not by the block's end.
             if (read == 0 || block - read >= kWindow || taken == length) break;
         }
         return taken;
@@ -102,7 +102,8 @@ class NarrowGroups {
 
     template <typename Out>
     std::size_t read_binary(const unsigned char* text, std::size_t length, Out& out) const {
-        static_assert(BinaryGroups::kMostRead == kMostRead, "one buffer fits both");
+        static_assert(BinaryGroups::kMostRead == kMostRead && TokenGroups::kMostRead == kMostRead,
+                      "one buffer fits every reader");
         CodePoint characters[kMostRead];
         const unsigned char* from = text;
         for (const unsigned char* before = nullptr; from != before;) {
@@ -116,12 +117,9 @@ class NarrowGroups {
     // Whole groups from narrowed bytes, by whichever reader the alphabet has.
     std::size_t read_groups(const unsigned char*& from, const unsigned char* end,
                             CodePoint* characters) const {
-        if (runs_.usable()) {
-            std::uint64_t passed = 0;
-            return runs_.read(from, end, characters, passed);
-        }
-        std::uint64_t tokens = 0, groups = 0;
-        return vectors_.read(from, end, characters, kMostRead, tokens, groups);
+        std::uint64_t passed = 0;
+        if (runs_.usable()) return runs_.read(from, end, characters, passed);
+        return tokens_.read(from, end, characters, passed);
     }
     // Takes the alphabet's digit tokens, where its passes act token by token.
     bool take_tokens(const std::vector<Pass>& passes, std::int64_t base, CodePoint blank,
@@ -145,7 +143,7 @@ class NarrowGroups {
     }
 
     BinaryGroups binary_;
-    TokenVectors vectors_;
+    TokenGroups tokens_;
     RunPlanes runs_{RunGroups(), kBlankByte};
     CodePoint blank_ = 0;
     // The digit tokens' characters; the k-th becomes byte 0x80 + k.

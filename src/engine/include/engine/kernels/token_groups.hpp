@@ -7,6 +7,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include <string>
+#include <vector>
+
 #include "engine/kernels/route.hpp"
 #include "engine/kernels/token_vectors.hpp"
 #include "engine/replace_chain.hpp"
@@ -23,6 +26,16 @@ class TokenGroups {
     // is read at once.
     TokenGroups(const std::vector<Pass>& passes, std::int64_t base, unsigned char blank,
                 Route route);
+    // From the tokens' bytes, `digits[d]` the token of digit d, one byte per
+    // character; all of one length below 8 bytes and without 0xFF, so that a
+    // run of 0xFF bytes is never a token.
+    TokenGroups(const std::vector<std::string>& digits, unsigned char blank, Route route);
+    TokenGroups() = default;  // not usable
+
+    // The most bytes a read needs from a group's start: its windows, or a
+    // group of 63 tokens of 8 bytes and a load of 8.
+    static constexpr std::size_t kMostMargin = 63 * 8 + 8;
+    static_assert(16 * TokenVectors::kRows <= kMostMargin, "the windows fit in the margin");
 
     bool usable() const { return usable_; }
 
@@ -56,8 +69,12 @@ class TokenGroups {
         return slots_[(key * multiplier_) >> (64 - kSlotBits)];
     }
     bool place(const std::uint64_t* keys, const int* digits, std::size_t count);
+    // Takes digit tokens of `token_characters_` characters each, tokens[k]
+    // meaning digits[k], and the windows where each digit has one token.
+    bool take(const std::vector<std::string>& tokens, const std::vector<int>& digits,
+              std::int64_t base, Route route);
 
-    Slot slots_[std::size_t(1) << kSlotBits];
+    Slot slots_[std::size_t(1) << kSlotBits] = {};
     std::uint64_t multiplier_ = 0;
     std::uint64_t mask_ = 0;  // the low `length_` bytes of a load
     std::size_t length_ = 0;  // bytes per digit token
