@@ -97,7 +97,7 @@ PyObject* run_decoder(engine::Decoder& decoder, Py_ssize_t base, Feed&& feed) {
 // The decoder and its shortcut for whole groups, built once per alphabet.
 struct DecodingEngine {
     DecodingEngine(std::int64_t base, const std::vector<engine::Pass>& passes)
-        : decoder(base, passes), groups(passes, base, engine::active_route()) {}
+        : decoder(base, passes), groups(decoder, passes, engine::active_route()) {}
     void restart() { decoder.restart(); }
     engine::Decoder decoder;
     engine::NarrowGroups groups;

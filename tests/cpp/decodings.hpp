@@ -40,7 +40,7 @@ template <typename Unit>
 Outcome decode_units(unsigned base, const std::vector<engine::Pass>& passes, engine::Route route,
                      const engine::Text& text, std::size_t piece) {
     engine::Decoder decoder(base, passes);
-    const engine::NarrowGroups groups(passes, base, route);
+    const engine::NarrowGroups groups(decoder, passes, route);
     Outcome outcome;
     struct Out {
         engine::Text& text;

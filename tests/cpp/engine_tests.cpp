@@ -553,7 +553,8 @@ void narrow_blocks_read_what_the_decoder_reads() {
     const unsigned bases[] = {2, 3, 2, 3, 3};
     for (engine::Route route : routes_to_test()) {
         for (std::size_t a = 0; a < alphabets.size(); ++a) {
-            const engine::NarrowGroups groups(alphabets[a], bases[a], route);
+            engine::Decoder decoder(bases[a], alphabets[a]);
+            const engine::NarrowGroups groups(decoder, alphabets[a], route);
             check(groups.usable() == (route == engine::Route::avx2), "read in blocks", a);
             check(blocks_agree(alphabets[a], bases[a], 30, groups), "blocks agree", a);
         }
@@ -578,7 +579,8 @@ void random_runs_read_what_the_decoder_reads() {
         if (random() % 8 == 0) passes.push_back({U"a ", U"1"});
         if (random() % 5 == 0) std::swap(passes.front(), passes.back());
         const engine::Route route = routes_to_test().back();
-        const engine::NarrowGroups groups(passes, base, route);
+        engine::Decoder decoder(base, passes);
+        const engine::NarrowGroups groups(decoder, passes, route);
         usable += groups.usable();
         check(blocks_agree(passes, base, 3, groups), "random runs agree", seed);
     }

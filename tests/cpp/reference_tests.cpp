@@ -229,7 +229,7 @@ struct Usable {
     unsigned narrow = 0, binary = 0, tokens = 0, runs = 0;
     void count(const Alphabet& alphabet, engine::Route route) {
         engine::Decoder decoder(alphabet.base, alphabet.decoding);
-        narrow += engine::NarrowGroups(alphabet.decoding, alphabet.base, route).usable();
+        narrow += engine::NarrowGroups(decoder, alphabet.decoding, route).usable();
         binary +=
             engine::BinaryGroups(decoder, ' ', route).usable() ||
             engine::BinaryGroups(decoder, alphabet.decoding[0].pattern[0] & 0x7F, route).usable();

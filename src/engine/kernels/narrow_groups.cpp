@@ -48,12 +48,12 @@ std::vector<Text> digit_tokens(const std::vector<Token>& tokens, std::int64_t ba
 
 }  // namespace
 
-NarrowGroups::NarrowGroups(const std::vector<Pass>& passes, std::int64_t base, Route route) {
+NarrowGroups::NarrowGroups(Decoder& decoder, const std::vector<Pass>& passes, Route route) {
     if (route < Route::avx2) return;
+    const std::int64_t base = decoder.base();
     const std::vector<CodePoint> blanks = blank_candidates(passes);
     for (const CodePoint blank : blanks) {
         if (!take_tokens(passes, base, blank, route)) continue;
-        Decoder decoder(base, passes);
         if (blank < 0x80) binary_ = BinaryGroups(decoder, static_cast<unsigned char>(blank), route);
         return;
     }

@@ -23,8 +23,9 @@ namespace engine {
 class NarrowGroups {
   public:
     // Only on the avx2 route: without AVX2 and PEXT, narrowing costs about
-    // what the readers save.
-    NarrowGroups(const std::vector<Pass>& passes, std::int64_t base, Route route);
+    // what the readers save. `decoder`, built for the same passes, is only
+    // asked what single characters mean.
+    NarrowGroups(Decoder& decoder, const std::vector<Pass>& passes, Route route);
 
     bool usable() const { return tokens_.usable() || runs_.usable(); }
 
